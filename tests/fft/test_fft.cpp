@@ -328,7 +328,7 @@ TEST(FftLarge, RealSquaringErrorOnRadixProbePattern) {
     std::printf("real squaring of the radix probe pattern at n=%d: max distance to an integer = "
                 "%.3e\n",
                 engine_length, worst);
-    EXPECT_LT(worst, 5e-8);
+    EXPECT_LT(worst, 3e-8);
 }
 
 // ------------------------------------------------------------- split twiddle
