@@ -1,0 +1,311 @@
+#include "engine/benchmark.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+
+#include "engine/fft_spectrum.h"
+#include "engine/hp_newton.h"
+#include "engine/hp_number.h"
+#include "engine/hp_product.h"
+#include "engine/pi_checksum.h"
+#include "fft/fft.h"
+
+namespace {
+
+constexpr int32_t run_words = pi_run_words;       // n
+constexpr int32_t run_fft = run_words - 2;        // N = 2^21
+constexpr int32_t half_words = run_fft / 2 + 1;   // h, the leading half of a number
+constexpr int32_t agm_precision_limit = 524288;   // loop until q exceeds n / 4
+
+const char allocation_failed[] = "Memory allocation failed";
+const char digits_wrong[] = "Computed digits do not match pi";
+
+void set_message(BenchmarkResult* result, const char* text) {
+    std::snprintf(result->error_message, sizeof result->error_message, "%s", text);
+}
+
+// The nine work areas of a run, obtained and released together.
+struct RunStorage {
+    HpNumber* a = nullptr;
+    HpNumber* b = nullptr;
+    HpNumber* c = nullptr;
+    HpNumber* e = nullptr;
+    HpNumber* t1 = nullptr;
+    HpNumber* t2 = nullptr;
+    double* T1 = nullptr;
+    double* T2 = nullptr;
+    double* T3 = nullptr;
+
+    void* (*allocate)(size_t);
+    void (*release)(void*);
+
+    RunStorage(void* (*alloc_fn)(size_t), void (*release_fn)(void*))
+        : allocate(alloc_fn), release(release_fn) {}
+
+    bool obtain() {
+        HpNumber** numbers[] = {&a, &b, &c, &e, &t1, &t2};
+        for (HpNumber** x : numbers) {
+            *x = static_cast<HpNumber*>(allocate(hp_bytes(run_words)));
+            if (*x == nullptr) return false;
+            hp_set_zero(run_words, *x);
+        }
+        double** buffers[] = {&T1, &T2, &T3};
+        for (double** buf : buffers) {
+            *buf = static_cast<double*>(allocate(sizeof(double) * (run_fft + 2)));
+            if (*buf == nullptr) return false;
+        }
+        return true;
+    }
+
+    ~RunStorage() {
+        void* blocks[] = {a, b, c, e, t1, t2, T1, T2, T3};
+        for (void* block : blocks) {
+            if (block != nullptr) release(block);
+        }
+    }
+};
+
+// Squares a known digit pattern in radix 10 through the full-length
+// transform and returns the largest distance of a convolution value from an
+// integer, with the rounding allowance of the transform's length added.
+double transform_error(double* T1) {
+    const int32_t N = run_fft;
+    T1[0] = 0.0;
+    T1[1] = 9.0;
+    T1[2] = 10.0;
+    for (int32_t i = 3; i <= N / 2 + 1; ++i) T1[i] = 5.0;
+    for (int32_t i = N / 2 + 2; i <= N; ++i) T1[i] = 0.0;
+    T1[N + 1] = 9.0;
+
+    fft_complex(N, 1, T1 + 1);
+    T1[0] = 2.0 * T1[0];
+    const double x = T1[1], y = T1[2];
+    T1[1] = x * x + y * y;
+    T1[2] = 2.0 * x * y;
+    fft_spectrum_square(N, T1 + 1);
+    T1[N + 1] = T1[N + 1] * T1[N + 1];
+    fft_complex(N, -1, T1 + 1);
+    T1[N + 1] = T1[1] - std::fabs(T1[N + 1] * (N / 2));
+
+    int64_t u = 0, v = 0;
+    double err = 0.0;
+    for (int32_t j = N + 1; j >= 2; --j) {
+        const double value = T1[j] * 9.5367431640625e-07 + static_cast<double>(u);
+        double q = (value + 0.5) * 0.010000000000000002;
+        const int64_t v2 = static_cast<int64_t>(q) - 1;
+        q = (q - static_cast<double>(v2)) * 10.0;
+        const int64_t w = static_cast<int64_t>(q);
+        q = (q - static_cast<double>(w)) * 10.0;
+        const double d = (q - 0.5) - std::trunc(q);
+        err = std::fmax(err, std::fabs(d));
+        u = v + w;
+        v = v2;
+    }
+    // The second term is 2^-52 times n * 10^2 / 4.
+    return 2.0 * err + 1.1641543284923728e-8;
+}
+
+struct Radix {
+    uint32_t R;
+    int32_t L;
+};
+
+// The largest decimal radix whose products the measured error keeps exact.
+Radix choose_radix(double E) {
+    Radix radix{10, 1};
+    while (radix.R < 10000 && 100.0 * E < 0.4) {
+        E = 100.0 * E;
+        radix.R *= 10;
+        radix.L += 1;
+    }
+    return radix;
+}
+
+void report(const BenchmarkProgress* progress, int32_t k, int32_t digits, double seconds) {
+    if (progress != nullptr && progress->callback != nullptr) {
+        progress->callback(progress->iteration_offset + k, digits, progress->context, seconds);
+    }
+}
+
+double score_for(int32_t digits, double elapsed) {
+    if (!(elapsed > 0.0)) return 0.0;
+    const double D = digits;
+    double q = D * std::log2(D);
+    q = q * std::log2(D);
+    q = q / elapsed;
+    q = q / 1765633.002816317;
+    q = q * 1000.0;
+    q = q / 1000.0;
+    return std::ceil(q);
+}
+
+bool default_verify(const HpNumber* pi, uint32_t R, void*) { return pi_verify(pi, R); }
+
+}  // namespace
+
+double pi_benchmark_thread_seconds() {
+    timespec ts{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
+}
+
+void pi_benchmark_run(BenchmarkResult* result, const BenchmarkProgress* progress) {
+    pi_benchmark_run_with(result, progress, nullptr);
+}
+
+void pi_benchmark_run_with(BenchmarkResult* result, const BenchmarkProgress* progress,
+                           const PiRunHooks* hooks) {
+    if (result == nullptr) return;
+    std::memset(result, 0, sizeof *result);
+    const PiRunHooks none{};
+    const PiRunHooks& h = hooks != nullptr ? *hooks : none;
+
+    const double start = pi_benchmark_thread_seconds();
+    RunStorage storage(h.allocate != nullptr ? h.allocate : std::malloc,
+                       h.release != nullptr ? h.release : std::free);
+    if (!storage.obtain()) {
+        set_message(result, allocation_failed);
+        return;
+    }
+    HpNumber *a = storage.a, *b = storage.b, *c = storage.c, *e = storage.e;
+    HpNumber *t1 = storage.t1, *t2 = storage.t2;
+    double *T1 = storage.T1, *T2 = storage.T2, *T3 = storage.T3;
+    const int32_t n = run_words;
+    const int32_t N = run_fft;
+
+    const Radix radix = choose_radix(transform_error(T1));
+    const uint32_t R = radix.R;
+    const int32_t L = radix.L;
+
+    // Starting values: c = 1/sqrt(8), a = 1 + 3c, b = sqrt(a) - 0.625 ...
+    hp_inv_sqrt(n, R, c, t1, t2, N, T1, T2);
+    hp_mul_small(n, R, c, 3.0, e);
+    hp_parse(n, L, "1", a);
+    hp_add(n, R, a, e, a);
+    hp_sqrt(n, R, a, b, t1, t2, N, T1, T2);
+    hp_parse(n, L, "0.625", e);
+    hp_sub(n, R, b, e, e);
+    hp_add(n, R, b, b, b);
+    hp_sub(n, R, e, c, c);
+    hp_add(n, R, a, e, a);
+    double elapsed = pi_benchmark_thread_seconds() - start;
+
+    // The arithmetic-geometric-mean loop; q counts the words by which the
+    // difference of the means has shrunk.
+    int64_t p = 4;
+    int32_t k = 0;
+    int32_t q;
+    do {
+        const double iteration_start = pi_benchmark_thread_seconds();
+        p = 2 * p;
+        hp_add(n, R, a, b, e);
+        hp_half(n, R, e, e);
+        hp_mul_long(n, R, a, b, a, t1, N, T1, T2, T3);
+        hp_sqrt(n, R, a, b, t1, t2, N, T1, T2);
+        hp_sub(n, R, e, b, e);
+        hp_add(n, R, b, b, b);
+        hp_sub(n, R, c, e, c);
+        hp_add(n, R, e, b, a);
+        q = e->sign != 0 ? -e->exponent : n;
+        k = k + 1;
+        const double seconds = pi_benchmark_thread_seconds() - iteration_start;
+        elapsed += seconds;
+        report(progress, k, 4 * L * q, seconds);
+    } while (q <= agm_precision_limit);
+
+    // Final combination: pi = (a^2 - e - e/2) / (a c - e) / p, with the
+    // transform of the leading half of a made once for three products and
+    // a square.
+    const double final_start = pi_benchmark_thread_seconds();
+    hp_half(n, R, e, e);
+    hp_square(n, R, e, e, N, T1);
+    hp_add(n, R, a, b, a);
+    hp_mul(n, R, a, c, t1, N, T1, T2);
+
+    int32_t s = hp_first_nonzero(c, half_words, n);
+    hp_mul_held_part(half_words + 1, R, T1, c, s, s < 0 ? 0 : n - s, c, N, T2);
+    std::memset(c->words + half_words + 1, 0, sizeof(int16_t) * (n - half_words - 1));
+    hp_add(n, R, c, t1, c);
+    hp_sub(n, R, c, e, c);
+    hp_inverse(n, R, c, b, t1, t2, N, T2, T3);
+
+    s = hp_first_nonzero(a, half_words, n);
+    hp_mul_held_part(half_words + 1, R, T1, a, s, s < 0 ? 0 : n - s, t1, N, T2);
+    std::memset(t1->words + half_words + 1, 0, sizeof(int16_t) * (n - half_words - 1));
+    hp_square_held(n, R, T1, a, N);
+    hp_add(n, R, a, t1, a);
+    hp_sub(n, R, a, e, a);
+    hp_half(n, R, e, e);
+    hp_sub(n, R, a, e, a);
+    hp_mul_long(n, R, a, b, a, t1, N, T1, T2, T3);
+    hp_div_small(n, R, a, p, a);
+    elapsed += pi_benchmark_thread_seconds() - final_start;
+
+    result->digits_calculated = L << 21;
+    result->elapsed_time = elapsed;
+
+    // Untimed: a score is only given for digits that really are pi.
+    const bool verified = (h.verify != nullptr ? h.verify : default_verify)(a, R, h.context);
+    if (!verified) {
+        set_message(result, digits_wrong);
+        return;
+    }
+    result->success = 1;
+    result->score = score_for(result->digits_calculated, elapsed);
+    if (h.digits_sink != nullptr) {
+        const PiReference* ref = pi_reference_for(R);
+        h.digits_sink(a, ref != nullptr ? ref->words : 0, R, h.context);
+    }
+}
+
+BenchmarkResult pi_benchmark_series(BenchmarkProgressFn callback, void* context) {
+    return pi_benchmark_series_with(callback, context, nullptr);
+}
+
+BenchmarkResult pi_benchmark_series_with(BenchmarkProgressFn callback, void* context,
+                                         const PiSeriesOptions* options) {
+    const int32_t runs = options != nullptr ? options->runs : pi_benchmark_series_runs;
+    PiRunFn run = options != nullptr ? options->run : nullptr;
+    void* run_context = options != nullptr ? options->run_context : nullptr;
+    BenchmarkResult* records = options != nullptr ? options->run_results : nullptr;
+
+    BenchmarkProgress progress{callback, context, 0};
+    int32_t succeeded = 0;
+    double total_time = 0.0;
+    double score_sum = 0.0;
+    int32_t digits = 0;
+
+    for (int32_t i = 0; i < runs; ++i) {
+        BenchmarkResult record;
+        std::memset(&record, 0, sizeof record);
+        if (run != nullptr) {
+            run(&record, &progress, run_context);
+        } else {
+            pi_benchmark_run(&record, &progress);
+        }
+        if (records != nullptr) records[i] = record;
+        if (record.success != 0) {
+            if (succeeded == 0) digits = record.digits_calculated;
+            total_time += record.elapsed_time;
+            score_sum += record.score;
+            succeeded += 1;
+            progress.iteration_offset += pi_benchmark_iterations_per_run;
+        }
+    }
+
+    BenchmarkResult result;
+    std::memset(&result, 0, sizeof result);
+    if (succeeded == 0) {
+        std::snprintf(result.error_message, sizeof result.error_message,
+                      "All %d benchmark runs failed", runs);
+        return result;
+    }
+    result.success = 1;
+    result.digits_calculated = digits;
+    result.elapsed_time = total_time;
+    result.score = std::round(score_sum / succeeded);
+    return result;
+}

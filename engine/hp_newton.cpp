@@ -1,0 +1,224 @@
+#include "engine/hp_newton.h"
+
+#include <cmath>
+#include <cstring>
+
+#include "engine/hp_product.h"
+
+namespace {
+
+constexpr double double_epsilon = 2.220446049250313e-16;
+
+// The lengths of one step at transform length P.
+struct NewtonStep {
+    int32_t P;  // transform length
+    int32_t W;  // working length in words
+    int32_t h;  // half precision
+    int32_t m;  // length of the correction terms
+
+    NewtonStep(int32_t p, int32_t N) : P(p), W((p < N ? p : N) + 2), h(p / 2), m(0) {
+        const int32_t a = W - (h + 1);
+        const int32_t b = W / 2 + 1;
+        m = a > b ? a : b;
+    }
+};
+
+// The precision schedule: repeat a step whose measured agreement falls
+// short, otherwise double. The stricter rule applies once, at the first
+// step where 8P reaches N.
+class NewtonSchedule {
+public:
+    NewtonSchedule(uint32_t R, int32_t N) : P_(hp_newton_start_precision(R, N)), N_(N) {}
+
+    bool running() const { return P_ <= N_; }
+    int32_t precision() const { return P_; }
+
+    void advance(int64_t acc) {
+        const int64_t limit = P_ < N_ ? P_ : N_;
+        bool repeat;
+        if (static_cast<int64_t>(f_) * P_ < N_) {
+            repeat = 3 * acc < limit;
+        } else {
+            repeat = limit >= 2 * acc;
+            f_ = 0;
+        }
+        if (!repeat) P_ *= 2;
+    }
+
+private:
+    int32_t P_;
+    int32_t N_;
+    int32_t f_ = 8;
+};
+
+// Rounds z from len to m words when that shortens it.
+inline void round_to(int32_t m, int32_t len, uint32_t R, HpNumber* z) {
+    if (len > m) hp_round(m, len, R, z);
+}
+
+// Clears words [from, to) so that an m-word result can enter a longer sum.
+inline void clear_tail(HpNumber* z, int32_t from, int32_t to) {
+    if (to > from) std::memset(z->words + from, 0, static_cast<size_t>(to - from) * sizeof(int16_t));
+}
+
+// Agreement in words measured by a correction term: -exponent, or P + 1
+// when the correction vanished.
+inline int64_t agreement(const HpNumber* correction, int32_t P) {
+    return correction->sign == 0 ? P + 1 : -static_cast<int64_t>(correction->exponent);
+}
+
+// sum(x[i] R^-i) over the first count words, by Horner's rule from the last.
+double leading_value(const HpNumber* x, int32_t count, uint32_t R) {
+    const double r = static_cast<double>(R);
+    double v = 0.0;
+    for (int32_t i = count - 1; i >= 0; --i) v = v / r + x->words[i];
+    return v;
+}
+
+inline int32_t min32(int32_t a, int32_t b) { return a < b ? a : b; }
+
+}  // namespace
+
+int32_t hp_newton_start_precision(uint32_t R, int32_t N) {
+    double s = static_cast<double>(R);
+    int32_t P0 = 1;
+    while (s * double_epsilon < 1.0 && P0 < N) {
+        s = s * s;
+        P0 = 2 * P0;
+    }
+    return P0;
+}
+
+void hp_inv_sqrt(int32_t n, uint32_t R, HpNumber* x, HpNumber* t1, HpNumber* t2, int32_t N,
+                 double* T1, double* T2) {
+    const double r = static_cast<double>(R);
+    NewtonSchedule schedule(R, N);
+
+    double v = 0.3535533905932738;
+    int32_t exponent = 0;
+    do {
+        v *= r;
+        --exponent;
+    } while (v < 1.0);
+    hp_set_zero(n, x);
+    hp_from_double(min32(schedule.precision(), N) + 2, R, v, exponent, x);
+
+    while (schedule.running()) {
+        const NewtonStep s(schedule.precision(), N);
+        round_to(s.h + 1, s.W, R, x);
+        // x <- x + x (1 - 8 x^2) / 2, with one transform of x for both products.
+        hp_square_hold(s.W, R, x, t1, s.P, T1, T2);
+        hp_mul_small(s.W, R, t1, 8.0, t1);
+        hp_set_one(s.W, t2);
+        hp_sub(s.W, R, t2, t1, t2);
+        const int64_t acc = agreement(t2, s.P);
+        hp_mul_transformed(s.m, R, T1, 0, t2, t2, s.P, T2);
+        hp_half(s.m, R, t2, t2);
+        clear_tail(t2, s.m, s.W);
+        hp_add(s.W, R, x, t2, x);
+        schedule.advance(acc);
+    }
+}
+
+void hp_inverse(int32_t n, uint32_t R, const HpNumber* c, HpNumber* b, HpNumber* t1, HpNumber* t2,
+                int32_t N, double* T2, double* T3) {
+    if (c->sign == 0) return;
+    const double r = static_cast<double>(R);
+    NewtonSchedule schedule(R, N);
+    const int32_t seed_words = min32(schedule.precision(), N) + 2;
+
+    double v = 1.0 / leading_value(c, seed_words, R);
+    int32_t exponent = -c->exponent;
+    while (v < 1.0) {
+        v *= r;
+        --exponent;
+    }
+    hp_set_zero(n, b);
+    hp_from_double(seed_words, R, v, exponent, b);
+    b->sign = c->sign;
+
+    while (schedule.running()) {
+        const NewtonStep s(schedule.precision(), N);
+        round_to(s.h + 1, s.W, R, b);
+        // b <- b + b (1 - b c); the words of c beyond the first product's
+        // reach enter through a second product with the same transform of b.
+        hp_mul(s.W, R, b, c, t1, s.P, T2, T3);
+        hp_set_one(s.W, t2);
+        hp_sub(s.W, R, t2, t1, t2);
+        hp_mul_transformed(s.W, R, T2, s.h + 1, c, t1, s.P, T3);
+        hp_sub(s.m, R, t2, t1, t2);
+        const int64_t acc = agreement(t2, s.P);
+        hp_mul_transformed(s.m, R, T2, 0, t2, t2, s.P, T3);
+        clear_tail(t2, s.m, s.W);
+        hp_add(s.W, R, b, t2, b);
+        schedule.advance(acc);
+    }
+}
+
+void hp_sqrt(int32_t n, uint32_t R, const HpNumber* x, HpNumber* y, HpNumber* t1, HpNumber* t2,
+             int32_t N, double* T1, double* T2) {
+    if (x->sign < 0) return;
+    if (x->sign == 0) {
+        hp_set_zero(n, y);
+        return;
+    }
+    const double r = static_cast<double>(R);
+    NewtonSchedule schedule(R, N);
+    const int32_t W0 = min32(schedule.precision() + 2, n);
+
+    const double v = leading_value(x, W0, R);
+    double s = (x->exponent & 1) ? std::sqrt(v * r) : std::sqrt(v);
+    int32_t y_exponent = x->exponent >> 1;
+    if (s < 1.0) {
+        s *= r;
+        --y_exponent;
+    }
+    hp_set_zero(n, y);
+    hp_from_double(W0, R, s, y_exponent, y);
+
+    double u = 1.0 / s;
+    int32_t u_exponent = -y_exponent;
+    while (u < 1.0) {
+        u *= r;
+        --u_exponent;
+    }
+    hp_set_zero(n, t1);
+    hp_from_double(W0, R, u, u_exponent, t1);
+
+    // y and t1 ~ 1/y improve together: t1 <- t1 (2 - y t1), then
+    // y <- y + t1 (x - y^2) / 2.
+    int32_t previous_P = 0;
+    while (schedule.running()) {
+        const NewtonStep st(schedule.precision(), N);
+        const int32_t h2 = st.h > 2 ? st.h : 2;
+        if (h2 / 2 + 1 < st.m) round_to(h2 / 2 + 1, st.W, R, t1);
+        if (previous_P == h2) {
+            // The last step's product with t1 left its transform in T1.
+            hp_square_held(st.m, R, T1, t2, previous_P);
+        } else {
+            hp_square(st.m, R, t1, t2, h2, T1);
+        }
+        round_to(st.h + 1, st.W, R, y);
+        hp_mul(st.m, R, y, t2, t2, st.P, T1, T2);
+        hp_sub(st.m, R, t1, t2, t2);
+        hp_add(st.m, R, t1, t2, t1);
+
+        hp_square_held(st.W, R, T1, t2, st.P);
+        hp_sub(st.W, R, x, t2, t2);
+        int64_t acc;
+        if (t2->sign == 0) {
+            acc = st.P + 1;
+        } else {
+            acc = static_cast<int64_t>(x->exponent) - t2->exponent;
+            if (x->words[0] > t2->words[0]) acc += 1;
+        }
+        round_to(st.h + 1, st.W, R, t1);
+        hp_mul(st.m, R, t1, t2, t2, st.P, T1, T2);
+        hp_half(st.m, R, t2, t2);
+        clear_tail(t2, st.m, st.W);
+        hp_add(st.W, R, y, t2, y);
+
+        previous_P = st.P;
+        schedule.advance(acc);
+    }
+}

@@ -1,0 +1,437 @@
+#include "engine/hp_number.h"
+
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+inline int16_t word_of(int32_t v) { return static_cast<int16_t>(v); }
+
+inline void move_words(int16_t* to, const int16_t* from, int32_t count) {
+    if (count > 0) std::memmove(to, from, static_cast<size_t>(count) * sizeof(int16_t));
+}
+
+inline void clear_words(int16_t* to, int32_t count) {
+    if (count > 0) std::memset(to, 0, static_cast<size_t>(count) * sizeof(int16_t));
+}
+
+// Rounds toward minus infinity, unlike '/'.
+inline int64_t floor_div(int64_t a, int64_t b) {
+    int64_t q = a / b;
+    if ((a % b != 0) && ((a < 0) != (b < 0))) --q;
+    return q;
+}
+
+// x + s*y for the magnitude case: |x| and |y| add. Sign of the result is sx.
+void add_same_sign(int32_t n, int32_t r, const HpNumber* x, const HpNumber* y, int32_t sx,
+                   HpNumber* z) {
+    const bool x_big = x->exponent >= y->exponent;
+    const HpNumber* big = x_big ? x : y;
+    const HpNumber* small = x_big ? y : x;
+    const int64_t d = static_cast<int64_t>(big->exponent) - small->exponent;
+    const int32_t exponent = big->exponent;
+
+    if (d >= n) {
+        if (z != big) move_words(z->words, big->words, n);
+        z->exponent = exponent;
+        z->sign = sx;
+        return;
+    }
+    const int32_t shift = static_cast<int32_t>(d);
+
+    if (shift == 0 && big->words[0] + small->words[0] >= r) {
+        // A carry out of word 0 is certain: form the sums one place to the
+        // right directly instead of shifting afterwards.
+        int32_t carry = 0;
+        if (n >= 2) {
+            carry = (big->words[n - 1] + small->words[n - 1] >= r) ? 1 : 0;
+        }
+        for (int32_t i = n - 1; i >= 1; --i) {
+            int32_t v = big->words[i - 1] + small->words[i - 1] + carry;
+            carry = v >= r ? 1 : 0;
+            z->words[i] = word_of(v - carry * r);
+        }
+        z->words[0] = 1;
+        z->exponent = exponent + 1;
+        z->sign = sx;
+        return;
+    }
+
+    const int32_t carry =
+        hp_add_magnitudes(n, static_cast<uint32_t>(r), shift, big->words, small->words, z->words);
+    if (carry) {
+        move_words(z->words + 1, z->words, n - 1);
+        z->words[0] = 1;
+    }
+    z->exponent = exponent + carry;
+    z->sign = sx;
+}
+
+// Compares magnitudes of two normal non-zero numbers: +1, 0 or -1.
+int32_t compare_magnitudes(int32_t n, const HpNumber* x, const HpNumber* y) {
+    if (x->exponent != y->exponent) return x->exponent > y->exponent ? 1 : -1;
+    for (int32_t i = 0; i < n; ++i) {
+        if (x->words[i] != y->words[i]) return x->words[i] > y->words[i] ? 1 : -1;
+    }
+    return 0;
+}
+
+// The magnitude case where |x| and |y| subtract; the result's sign is
+// cmp * sx.
+void add_opposite_sign(int32_t n, int32_t r, const HpNumber* x, const HpNumber* y, int32_t sx,
+                       HpNumber* z) {
+    const int32_t cmp = compare_magnitudes(n, x, y);
+    if (cmp == 0) {
+        hp_set_zero(n, z);
+        return;
+    }
+    const HpNumber* big = cmp > 0 ? x : y;
+    const HpNumber* small = cmp > 0 ? y : x;
+    const int64_t d = static_cast<int64_t>(big->exponent) - small->exponent;
+    const int32_t exponent = big->exponent;
+    const int32_t shift = d >= n ? n : static_cast<int32_t>(d);
+
+    hp_sub_magnitudes(n, static_cast<uint32_t>(r), shift, big->words, small->words, z->words);
+
+    int32_t lead = 0;
+    while (lead < n && z->words[lead] == 0) ++lead;
+    if (lead == n) {
+        hp_set_zero(n, z);
+        return;
+    }
+    if (lead > 0) {
+        move_words(z->words, z->words + lead, n - lead);
+        clear_words(z->words + n - lead, lead);
+    }
+    z->exponent = exponent - lead;
+    z->sign = cmp * sx;
+}
+
+// z = x + sy*|y| with sy the effective sign of y (reversed for subtraction).
+void add_signed(int32_t n, uint32_t R, const HpNumber* x, const HpNumber* y, int32_t sy,
+                HpNumber* z) {
+    const int32_t r = static_cast<int32_t>(R);
+    const int32_t sx = x->sign;
+    if (sx == 0 || sy == 0) {
+        // One operand is zero: the result is the other one.
+        const HpNumber* other = sx == 0 ? y : x;
+        const int32_t sign = sx == 0 ? sy : sx;
+        if (sign == 0) {
+            hp_set_zero(n, z);
+            return;
+        }
+        if (z != other) move_words(z->words, other->words, n);
+        z->exponent = other->exponent;
+        z->sign = sign;
+        return;
+    }
+    if (sx == sy) {
+        add_same_sign(n, r, x, y, sx, z);
+    } else {
+        add_opposite_sign(n, r, x, y, sx, z);
+    }
+}
+
+}  // namespace
+
+HpNumber* hp_alloc(int32_t n) {
+    if (n < 0) return nullptr;
+    return static_cast<HpNumber*>(std::calloc(1, hp_bytes(n)));
+}
+
+void hp_free(HpNumber* x) { std::free(x); }
+
+void hp_set_zero(int32_t n, HpNumber* z) {
+    z->sign = 0;
+    z->exponent = 0;
+    clear_words(z->words, n);
+}
+
+void hp_copy(int32_t n, const HpNumber* x, HpNumber* z) {
+    if (x == z) return;
+    z->sign = x->sign;
+    z->exponent = x->exponent;
+    move_words(z->words, x->words, n);
+}
+
+void hp_add(int32_t n, uint32_t R, const HpNumber* x, const HpNumber* y, HpNumber* z) {
+    add_signed(n, R, x, y, y->sign, z);
+}
+
+void hp_sub(int32_t n, uint32_t R, const HpNumber* x, const HpNumber* y, HpNumber* z) {
+    add_signed(n, R, x, y, -y->sign, z);
+}
+
+int32_t hp_add_magnitudes(int32_t n, uint32_t R, int32_t shift, const int16_t* big,
+                          const int16_t* small, int16_t* out) {
+    const int32_t r = static_cast<int32_t>(R);
+    int32_t carry = 0;
+    int32_t i = n - 1;
+    // Words of small that would fall beyond the last word are ignored.
+    for (; i >= shift; --i) {
+        int32_t v = big[i] + small[i - shift] + carry;
+        carry = v >= r ? 1 : 0;
+        out[i] = word_of(v - carry * r);
+    }
+    for (; i >= 0; --i) {
+        int32_t v = big[i] + carry;
+        carry = v >= r ? 1 : 0;
+        out[i] = word_of(v - carry * r);
+    }
+    return carry;
+}
+
+void hp_sub_magnitudes(int32_t n, uint32_t R, int32_t shift, const int16_t* big,
+                       const int16_t* small, int16_t* out) {
+    const int32_t r = static_cast<int32_t>(R);
+    int32_t borrow = 0;
+    int32_t i = n - 1;
+    for (; i >= shift; --i) {
+        int32_t v = big[i] - small[i - shift] - borrow;
+        borrow = v < 0 ? 1 : 0;
+        out[i] = word_of(v + borrow * r);
+    }
+    for (; i >= 0; --i) {
+        int32_t v = big[i] - borrow;
+        borrow = v < 0 ? 1 : 0;
+        out[i] = word_of(v + borrow * r);
+    }
+}
+
+void hp_mul_small(int32_t n, uint32_t R, const HpNumber* x, double m, HpNumber* z) {
+    if (x->sign == 0) {
+        hp_set_zero(n, z);
+        return;
+    }
+    const double rd = static_cast<double>(R);
+    const double inv_r = 1.0 / rd;
+    double carry = 0.0;
+    // The +0.5 keeps every truncation away from an integer boundary.
+    for (int32_t i = n - 1; i >= 0; --i) {
+        const double t = m * x->words[i] + carry + 0.5;
+        carry = static_cast<double>(static_cast<int64_t>(t * inv_r));
+        z->words[i] = word_of(static_cast<int32_t>(t - rd * carry));
+    }
+    int32_t k = 0;
+    if (carry > 0.0) {
+        for (double v = carry + 0.5; v > 1.0; v /= rd) ++k;
+        if (k > n) k = n;
+        move_words(z->words + k, z->words, n - k);
+        for (int32_t j = k - 1; j >= 0; --j) {
+            const double t = carry + 0.5;
+            const double q = static_cast<double>(static_cast<int64_t>(t * inv_r));
+            z->words[j] = word_of(static_cast<int32_t>(t - rd * q));
+            carry = q;
+        }
+    }
+    z->exponent = x->exponent + k;
+    z->sign = x->sign;
+    if (z->words[0] == 0) hp_set_zero(n, z);
+}
+
+void hp_div_small(int32_t n, uint32_t R, const HpNumber* x, int64_t m, HpNumber* z) {
+    if (x->sign == 0 || n < 1) {
+        hp_set_zero(n, z);
+        return;
+    }
+    const double rd = static_cast<double>(R);
+    const double d = static_cast<double>(m);
+    const double inv_d = 1.0 / d;
+    auto word_at = [&](int64_t i) -> double { return i < n ? x->words[i] : 0.0; };
+
+    double acc = 0.0;
+    int64_t taken = 0;
+    do {
+        acc = acc * rd + word_at(taken);
+        ++taken;
+    } while (acc < d - 0.5);
+    const int64_t k = taken - 1;
+    const int32_t sign = x->sign;
+    const int32_t exponent = static_cast<int32_t>(x->exponent - k);
+
+    double t = acc + 0.5;
+    double q = static_cast<double>(static_cast<int64_t>(inv_d * t));
+    double rem = static_cast<double>(static_cast<int64_t>(t - d * q));
+    z->words[0] = word_of(static_cast<int32_t>(q));
+    for (int32_t j = 1; j < n; ++j) {
+        t = rd * rem + word_at(j + k) + 0.5;
+        q = static_cast<double>(static_cast<int64_t>(inv_d * t));
+        rem = static_cast<double>(static_cast<int64_t>(t - d * q));
+        z->words[j] = word_of(static_cast<int32_t>(q));
+    }
+    z->exponent = exponent;
+    z->sign = sign;
+}
+
+void hp_half(int32_t n, uint32_t R, const HpNumber* x, HpNumber* z) {
+    if (x->sign == 0 || n < 1) {
+        hp_set_zero(n, z);
+        return;
+    }
+    const int32_t r = static_cast<int32_t>(R);
+    const int32_t sign = x->sign;
+    if (x->words[0] == 1) {
+        // 1.xxx / 2 starts one word lower: every word takes half of the next
+        // one plus the remainder carried down from its own old value.
+        for (int32_t j = 0; j < n - 1; ++j) {
+            const int32_t odd = x->words[j] & 1;
+            z->words[j] = word_of((x->words[j + 1] + r * odd) / 2);
+        }
+        z->words[n - 1] = word_of(r * (x->words[n - 1] & 1) / 2);
+        z->exponent = x->exponent - 1;
+    } else {
+        int32_t odd_prev = x->words[0] & 1;
+        z->words[0] = word_of(x->words[0] / 2);
+        for (int32_t j = 1; j < n; ++j) {
+            const int32_t w = x->words[j];
+            z->words[j] = word_of((w + r * odd_prev) / 2);
+            odd_prev = w & 1;
+        }
+        z->exponent = x->exponent;
+    }
+    z->sign = sign;
+}
+
+void hp_set_one(int32_t m, HpNumber* z) {
+    z->sign = 1;
+    z->exponent = 0;
+    if (m < 1) return;
+    z->words[0] = 1;
+    clear_words(z->words + 1, m - 1);
+}
+
+void hp_from_double(int32_t m, uint32_t R, double v, int32_t exponent, HpNumber* z) {
+    const double rd = static_cast<double>(R);
+    const int32_t r = static_cast<int32_t>(R);
+    while (v < 1.0) {
+        v *= rd;
+        --exponent;
+    }
+    for (int32_t i = 0; i < m; ++i) {
+        const int32_t w = static_cast<int32_t>(v);
+        if (w < r) {
+            z->words[i] = word_of(w);
+            v = (v - w) * rd;
+        } else {
+            z->words[i] = word_of(r - 1);
+            v = rd;
+        }
+    }
+    z->sign = 1;
+    z->exponent = exponent;
+}
+
+void hp_round(int32_t m, int32_t len, uint32_t R, HpNumber* z) {
+    if (m < 1 || m >= len) return;
+    const int32_t r = static_cast<int32_t>(R);
+    clear_words(z->words + m + 1, len - m - 1);
+    const int32_t dropped = z->words[m];
+    z->words[m] = 0;
+    if (2 * dropped < r) return;
+    int32_t i = m - 1;
+    for (; i >= 0; --i) {
+        if (z->words[i] + 1 < r) {
+            z->words[i] = word_of(z->words[i] + 1);
+            return;
+        }
+        z->words[i] = 0;
+    }
+    // The carry left word 0: the number became a power of R.
+    z->words[0] = 1;
+    z->exponent += 1;
+}
+
+namespace {
+
+inline bool is_digit(char c) { return c >= '0' && c <= '9'; }
+
+// The signed decimal integer at p, as "%d" reads it (leading white space,
+// optional sign, at least one digit), clamped to +-limit. False when there
+// is no integer.
+bool parse_exponent(const char* p, int64_t limit, int64_t* out) {
+    while (*p == ' ' || (*p >= '\t' && *p <= '\r')) ++p;
+    bool negative = false;
+    if (*p == '+' || *p == '-') {
+        negative = *p == '-';
+        ++p;
+    }
+    if (!is_digit(*p)) return false;
+    int64_t v = 0;
+    for (; is_digit(*p); ++p) {
+        if (v <= limit) v = v * 10 + (*p - '0');
+    }
+    if (v > limit) v = limit;
+    *out = negative ? -v : v;
+    return true;
+}
+
+}  // namespace
+
+void hp_parse(int32_t n, int32_t L, const char* text, HpNumber* z) {
+    constexpr int64_t exponent_limit = 1000000000;
+    if (n < 1) return;
+    hp_set_zero(n, z);
+    if (text == nullptr || L < 1) return;
+
+    const char* p = text;
+    while (*p == ' ') ++p;
+    int32_t sign = 1;
+    if (*p == '+') {
+        ++p;
+    } else if (*p == '-') {
+        sign = -1;
+        ++p;
+    }
+    while (*p == '0' || *p == ' ') ++p;
+
+    int64_t X = 0;
+    for (const char* s = p; *s != '\0'; ++s) {
+        if (*s == 'D' || *s == 'E' || *s == 'd' || *s == 'e') {
+            if (!parse_exponent(s + 1, exponent_limit, &X)) X = 0;
+            break;
+        }
+    }
+
+    int64_t F = X;
+    if (*p == '.') {
+        int64_t zeros = 0;
+        ++p;
+        for (; *p == '0' || *p == ' '; ++p) {
+            if (*p == '0') ++zeros;
+        }
+        F = X - 1 - zeros;
+    } else if (*p != '\0') {
+        int64_t further = 0;
+        for (const char* s = p + 1; *s == ' ' || is_digit(*s); ++s) {
+            if (*s != ' ') ++further;
+        }
+        F = X + further;
+    }
+
+    const int64_t word_exponent = floor_div(F, L);
+    int32_t digits_left = static_cast<int32_t>(F - L * word_exponent) + 1;
+
+    int32_t index = 0;
+    int32_t w = 0;
+    for (; *p != '\0' && index < n; ++p) {
+        if (*p == ' ' || *p == '.') continue;
+        if (!is_digit(*p)) break;
+        w = 10 * w + (*p - '0');
+        if (--digits_left == 0) {
+            z->words[index++] = word_of(w);
+            w = 0;
+            digits_left = L;
+        }
+    }
+    if (index < n && digits_left < L) {
+        for (; digits_left > 0; --digits_left) w *= 10;
+        z->words[index] = word_of(w);
+    }
+
+    if (z->words[0] == 0) {
+        hp_set_zero(n, z);
+        return;
+    }
+    z->sign = sign;
+    z->exponent = static_cast<int32_t>(word_exponent);
+}

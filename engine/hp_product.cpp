@@ -1,0 +1,320 @@
+#include "engine/hp_product.h"
+
+#include <cmath>
+#include <cstring>
+
+#include "engine/fft_spectrum.h"
+#include "engine/spectrum_pairs.h"
+#include "fft/fft.h"
+
+namespace {
+
+inline double* transform_of(double* buf) { return buf + 1; }
+
+inline void forward(int32_t nfft, double* buf) { fft_complex(nfft, 1, transform_of(buf)); }
+
+inline void backward(int32_t nfft, double* buf) { fft_complex(nfft, -1, transform_of(buf)); }
+
+// Words of a factor that one buffer takes: all n, or the leading half of the
+// transform plus one when n is longer.
+inline int32_t factor_words(int32_t n, int32_t nfft) {
+    if (n < 1) return 0;
+    return nfft / 2 < n ? nfft / 2 + 1 : n;
+}
+
+inline Complex dc_of(const double* buf) { return {buf[1], buf[2]}; }
+
+inline void set_dc(double* buf, Complex v) {
+    buf[1] = v.re;
+    buf[2] = v.im;
+}
+
+inline int16_t word_of(double v) { return static_cast<int16_t>(static_cast<int32_t>(v)); }
+
+}  // namespace
+
+int32_t hp_first_nonzero(const HpNumber* x, int32_t from, int32_t end) {
+    for (int32_t i = from < 0 ? 0 : from; i < end; ++i) {
+        if (x->words[i] != 0) return i;
+    }
+    return -1;
+}
+
+void hp_load_transform(int32_t m, uint32_t R, const HpNumber* x, int32_t s, int32_t nfft,
+                       double* buf) {
+    const int32_t r = static_cast<int32_t>(R);
+    const int32_t half_r = r / 2;
+    const int32_t first_zero = m < 0 ? 1 : m + 1;
+    std::memset(buf + first_zero, 0, static_cast<size_t>(nfft + 1 - first_zero) * sizeof(double));
+    buf[0] = static_cast<double>(x->exponent) - s;
+    if (m < 1) {
+        buf[nfft + 1] = 0.0;
+        return;
+    }
+    const int16_t* w = x->words + s;
+    buf[nfft + 1] = static_cast<double>(x->sign * w[0]);
+    buf[1] = w[0];
+    if (m < 2) return;
+    // Balanced digits: a word of R/2 or more becomes negative and lends one
+    // to the word above, which halves the magnitudes entering the transform.
+    int32_t borrow = 0;
+    for (int32_t j = m - 1; j >= 2; --j) {
+        const int32_t v = w[j] - borrow;
+        if (v < half_r) {
+            buf[j + 1] = v;
+            borrow = 0;
+        } else {
+            buf[j + 1] = v - r;
+            borrow = -1;
+        }
+    }
+    buf[2] = w[1] - borrow;
+}
+
+void hp_from_convolution(int32_t n, uint32_t R, int32_t nfft, double* buf, HpNumber* out) {
+    const double r = static_cast<double>(R);
+    const double r2 = r * r;
+    const double scale = 2.0 / nfft;
+    const double lead = buf[nfft + 1];
+    const double abs_lead = std::fabs(lead);
+    const bool big = abs_lead + 0.5 >= r;
+    const int32_t b = big ? 1 : 0;
+
+    // Separate the wrapped position from position 0, whose exact value is
+    // the product of the leading words.
+    const double v0 = (nfft / 2) * abs_lead;
+    buf[nfft + 1] = buf[1] - v0;
+    buf[1] = v0;
+
+    int32_t K = nfft + 1 + b;
+    if (K < n) {
+        std::memset(out->words + K, 0, static_cast<size_t>(n - K) * sizeof(int16_t));
+    } else {
+        K = n;
+    }
+
+    // Carry from the positions below the last formed word; only values whose
+    // weight is at least 2^-52 can change it.
+    double tail = 0.0;
+    const int32_t i0 = K + (big ? 0 : 1);
+    double weight = 1.0;
+    for (int32_t i = i0; i <= nfft + 1 && weight >= 0x1p-52; ++i, weight /= r) {
+        tail += buf[i] * weight;
+    }
+    double x = (scale * tail + 0.5) / r2;
+    double held = std::trunc(x) - 1.0;
+    double carry = std::trunc(r * (x - held) + 0.5);
+
+    // v = A R^2 + B R + word with A one less than the truncated quotient,
+    // so the small negative values of balanced digits stay exact.
+    for (int32_t i = K; i >= 2; --i) {
+        const double v = scale * buf[i - b] + carry + 0.5;
+        const double q = v / r2;
+        const double a2 = std::trunc(q) - 1.0;
+        const double y = (q - a2) * r;
+        const double b2 = std::trunc(y);
+        out->words[i - 1] = word_of(std::trunc((y - b2) * r));
+        carry = b2 + held;
+        held = a2;
+    }
+
+    double top_value = r * held + carry + 0.5;
+    if (!big) top_value += abs_lead;
+    const double top = std::trunc(top_value / r);
+    out->words[0] = word_of(std::trunc(top_value - r * top));
+    int32_t e;
+    if (top >= 1.0) {
+        if (n > 1) std::memmove(out->words + 1, out->words, static_cast<size_t>(n - 1) * sizeof(int16_t));
+        out->words[0] = word_of(top);
+        e = big ? 2 : 1;
+    } else {
+        e = big ? 1 : 0;
+    }
+
+    const double ex = buf[0] + e + 0.5;
+    const double q = std::trunc(ex) - 1.0;
+    out->exponent = static_cast<int32_t>(q + std::trunc(ex - q));
+    out->sign = lead > 0.5 ? 1 : -1;
+    if (out->words[0] == 0) hp_set_zero(n, out);
+}
+
+void hp_square(int32_t n, uint32_t R, const HpNumber* a, HpNumber* out, int32_t nfft,
+               double* buf) {
+    hp_load_transform(factor_words(n, nfft), R, a, 0, nfft, buf);
+    forward(nfft, buf);
+    buf[0] = 2.0 * buf[0];
+    set_dc(buf, spectrum_dc_sqr(dc_of(buf)));
+    if (nfft > 2) fft_spectrum_square(nfft, transform_of(buf));
+    buf[nfft + 1] = buf[nfft + 1] * buf[nfft + 1];
+    backward(nfft, buf);
+    hp_from_convolution(n, R, nfft, buf, out);
+}
+
+void hp_mul(int32_t n, uint32_t R, const HpNumber* a, const HpNumber* b, HpNumber* out,
+            int32_t nfft, double* buf1, double* buf2) {
+    const int32_t m = factor_words(n, nfft);
+    hp_load_transform(m, R, a, 0, nfft, buf1);
+    hp_load_transform(m, R, b, 0, nfft, buf2);
+    forward(nfft, buf1);
+    forward(nfft, buf2);
+    buf2[0] += buf1[0];
+    set_dc(buf2, spectrum_dc_mul(dc_of(buf2), dc_of(buf1)));
+    if (nfft > 2) fft_spectrum_mul(nfft, transform_of(buf1), transform_of(buf2));
+    buf2[nfft + 1] *= buf1[nfft + 1];
+    backward(nfft, buf2);
+    hp_from_convolution(n, R, nfft, buf2, out);
+}
+
+void hp_mul_held_part(int32_t n, uint32_t R, const double* buf1, const HpNumber* b, int32_t t,
+                      int32_t m, HpNumber* out, int32_t nfft, double* buf2) {
+    if (m < 1) {
+        hp_set_zero(n, out);
+        return;
+    }
+    hp_load_transform(m, R, b, t, nfft, buf2);
+    forward(nfft, buf2);
+    buf2[0] += buf1[0];
+    set_dc(buf2, spectrum_dc_mul(dc_of(buf2), dc_of(buf1)));
+    if (nfft > 2) fft_spectrum_mul_split(nfft, buf1 + 1, transform_of(buf2));
+    buf2[nfft + 1] *= buf1[nfft + 1];
+    backward(nfft, buf2);
+    hp_from_convolution(n, R, nfft, buf2, out);
+}
+
+void hp_mul_transformed(int32_t n, uint32_t R, const double* buf1, int32_t s, const HpNumber* b,
+                        HpNumber* out, int32_t nfft, double* buf2) {
+    const int32_t t = n <= s ? -1 : hp_first_nonzero(b, s, n);
+    const int32_t m = t < 0 ? 0 : factor_words(n - t, nfft);
+    hp_mul_held_part(n, R, buf1, b, t, m, out, nfft, buf2);
+}
+
+void hp_square_hold(int32_t n, uint32_t R, const HpNumber* a, HpNumber* out, int32_t nfft,
+                    double* buf1, double* buf2) {
+    hp_load_transform(factor_words(n, nfft), R, a, 0, nfft, buf1);
+    forward(nfft, buf1);
+    buf2[0] = 2.0 * buf1[0];
+    set_dc(buf2, spectrum_dc_sqr(dc_of(buf1)));
+    if (nfft > 2) {
+        double* d1 = transform_of(buf1);
+        double* d2 = transform_of(buf2);
+        const int32_t mid = nfft / 4;
+        spectrum_store(d2, mid, spectrum_sqr(spectrum_load(d1, mid)));
+        fft_for_each_split_pair(nfft, [d1, d2](int32_t p, int32_t q, double wr, double wi) {
+            Complex ap = spectrum_load(d1, p), aq = spectrum_load(d1, q);
+            spectrum_split(ap, aq, wr, wi);
+            spectrum_store(d1, p, ap);
+            spectrum_store(d1, q, aq);
+            Complex xp = spectrum_sqr(ap), xq = spectrum_sqr(aq);
+            spectrum_merge(xp, xq, wr, wi);
+            spectrum_store(d2, p, xp);
+            spectrum_store(d2, q, xq);
+        });
+    }
+    buf2[nfft + 1] = buf1[nfft + 1] * buf1[nfft + 1];
+    backward(nfft, buf2);
+    hp_from_convolution(n, R, nfft, buf2, out);
+}
+
+void hp_square_held(int32_t n, uint32_t R, double* buf1, HpNumber* out, int32_t nfft) {
+    buf1[0] = 2.0 * buf1[0];
+    set_dc(buf1, spectrum_dc_sqr(dc_of(buf1)));
+    if (nfft > 2) fft_spectrum_square_split(nfft, transform_of(buf1));
+    buf1[nfft + 1] = buf1[nfft + 1] * buf1[nfft + 1];
+    backward(nfft, buf1);
+    hp_from_convolution(n, R, nfft, buf1, out);
+}
+
+void hp_mul_long(int32_t n, uint32_t R, const HpNumber* a, const HpNumber* b, HpNumber* out,
+                 HpNumber* tmp, int32_t nfft, double* buf1, double* buf2, double* buf3) {
+    const int32_t h = nfft / 2 + 1;
+    const int32_t mid = nfft / 4;
+    const int32_t m1 = factor_words(n, nfft);
+
+    int32_t t = -1;
+    for (int32_t i = h; i < n; ++i) {
+        if (a->words[i] + b->words[i] != 0) {
+            t = i;
+            break;
+        }
+    }
+    if (t < 0) t = h > n ? h : n;
+    const int32_t m2 = t >= n ? 0 : factor_words(n - t, nfft);
+
+    double* d1 = transform_of(buf1);
+    double* d2 = transform_of(buf2);
+    double* d3 = transform_of(buf3);
+
+    // upper(a) and lower(b): keep split(upper a) in buf1 and the unmerged
+    // product upper(a) * lower(b) in buf3.
+    hp_load_transform(m1, R, a, 0, nfft, buf1);
+    hp_load_transform(m2, R, b, t, nfft, buf3);
+    forward(nfft, buf1);
+    forward(nfft, buf3);
+    buf3[0] += buf1[0];
+    set_dc(buf3, spectrum_dc_mul(dc_of(buf3), dc_of(buf1)));
+    if (nfft > 2) {
+        spectrum_store(d3, mid, spectrum_mul(spectrum_load(d3, mid), spectrum_load(d1, mid)));
+        fft_for_each_split_pair(nfft, [d1, d3](int32_t p, int32_t q, double wr, double wi) {
+            Complex ap = spectrum_load(d1, p), aq = spectrum_load(d1, q);
+            spectrum_split(ap, aq, wr, wi);
+            spectrum_store(d1, p, ap);
+            spectrum_store(d1, q, aq);
+            Complex bp = spectrum_load(d3, p), bq = spectrum_load(d3, q);
+            spectrum_split(bp, bq, wr, wi);
+            spectrum_store(d3, p, spectrum_mul(ap, bp));
+            spectrum_store(d3, q, spectrum_mul(aq, bq));
+        });
+    }
+    buf3[nfft + 1] *= buf1[nfft + 1];
+
+    // upper(b): keep its split spectrum in buf2 and form upper * upper in buf1.
+    hp_load_transform(m1, R, b, 0, nfft, buf2);
+    forward(nfft, buf2);
+    buf1[0] += buf2[0];
+    set_dc(buf1, spectrum_dc_mul(dc_of(buf1), dc_of(buf2)));
+    if (nfft > 2) {
+        spectrum_store(d1, mid, spectrum_mul(spectrum_load(d1, mid), spectrum_load(d2, mid)));
+        fft_for_each_split_pair(nfft, [d1, d2](int32_t p, int32_t q, double wr, double wi) {
+            Complex bp = spectrum_load(d2, p), bq = spectrum_load(d2, q);
+            spectrum_split(bp, bq, wr, wi);
+            spectrum_store(d2, p, bp);
+            spectrum_store(d2, q, bq);
+            Complex xp = spectrum_mul(spectrum_load(d1, p), bp);
+            Complex xq = spectrum_mul(spectrum_load(d1, q), bq);
+            spectrum_merge(xp, xq, wr, wi);
+            spectrum_store(d1, p, xp);
+            spectrum_store(d1, q, xq);
+        });
+    }
+    buf1[nfft + 1] *= buf2[nfft + 1];
+    backward(nfft, buf1);
+    hp_from_convolution(n, R, nfft, buf1, tmp);
+
+    // lower(a) * upper(b) joins the other cross term before the one merge.
+    hp_load_transform(m2, R, a, t, nfft, buf1);
+    forward(nfft, buf1);
+    set_dc(buf3, spectrum_add(dc_of(buf3), spectrum_dc_mul(dc_of(buf1), dc_of(buf2))));
+    if (nfft > 2) {
+        spectrum_store(d3, mid, spectrum_add(spectrum_load(d3, mid),
+                                             spectrum_mul(spectrum_load(d1, mid), spectrum_load(d2, mid))));
+        fft_for_each_split_pair(nfft, [d1, d2, d3](int32_t p, int32_t q, double wr, double wi) {
+            Complex ap = spectrum_load(d1, p), aq = spectrum_load(d1, q);
+            spectrum_split(ap, aq, wr, wi);
+            Complex xp = spectrum_add(spectrum_load(d3, p), spectrum_mul(ap, spectrum_load(d2, p)));
+            Complex xq = spectrum_add(spectrum_load(d3, q), spectrum_mul(aq, spectrum_load(d2, q)));
+            spectrum_merge(xp, xq, wr, wi);
+            spectrum_store(d3, p, xp);
+            spectrum_store(d3, q, xq);
+        });
+    }
+    buf3[nfft + 1] += buf2[nfft + 1] * buf1[nfft + 1];
+    backward(nfft, buf3);
+
+    const int32_t cross_words = n / 2 + 1 > n - t ? n / 2 + 1 : n - t;
+    const int32_t formed = cross_words < n ? cross_words : n;
+    hp_from_convolution(formed, R, nfft, buf3, out);
+    // The words below the cross terms' reach are not formed; keep the number
+    // clean for the addition.
+    if (formed < n) std::memset(out->words + formed, 0, static_cast<size_t>(n - formed) * sizeof(int16_t));
+    hp_add(n, R, out, tmp, out);
+}
