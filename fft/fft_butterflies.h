@@ -1,9 +1,15 @@
 // Internal to the transform: complex helpers and the straight-line 8- and
 // 16-point kernels, kept inline so that the leaf walks and the short direct
 // transforms compile to one block of code each.
+//
+// A complex value is one two-lane vector {re, im} (GCC/Clang vector
+// extension: SSE2 on x86-64, NEON on arm64), so additions act on both parts at
+// once. A twiddle factor w is held as the pair r = (w_re, w_re),
+// i = (-w_im, w_im), which makes a product a*w = a*r + swap(a)*i.
 #pragma once
 
 #include <cstddef>
+#include <cstring>
 #include <utility>
 
 #include "fft/fft_math.h"
@@ -12,9 +18,11 @@
 
 namespace fft_detail {
 
-struct cplx {
-    double re;
-    double im;
+typedef double cplx __attribute__((vector_size(16)));
+
+struct twiddle {
+    cplx r;  // (w_re, w_re)
+    cplx i;  // (-w_im, w_im)
 };
 
 inline constexpr double sqrt_half = 0.7071067811865476;
@@ -25,67 +33,84 @@ inline constexpr double sin_pi16 = 0.19509032201612828;
 inline constexpr double cos_3pi16 = 0.8314696123025452;
 inline constexpr double sin_3pi16 = 0.5555702330196022;
 
+FFT_INLINE cplx make(double re, double im) { return cplx{re, im}; }
+
+FFT_INLINE twiddle make_twiddle(double re, double im) { return {cplx{re, re}, cplx{-im, im}}; }
+
+FFT_INLINE cplx swap(cplx a) { return __builtin_shufflevector(a, a, 1, 0); }
+
+// Lane-wise a*b + c, fused where the target has FMA hardware.
+FFT_INLINE cplx fma2(cplx a, cplx b, cplx c) {
+#if defined(__FMA__) || defined(__ARM_FEATURE_FMA)
+    return cplx{__builtin_fma(a[0], b[0], c[0]), __builtin_fma(a[1], b[1], c[1])};
+#else
+    return a * b + c;
+#endif
+}
+
 template <bool Conj = false>
 FFT_INLINE cplx load(const double* p) {
-    return Conj ? cplx{p[0], -p[1]} : cplx{p[0], p[1]};
+    cplx v;
+    std::memcpy(&v, p, sizeof v);
+    if constexpr (Conj) v *= cplx{1.0, -1.0};
+    return v;
 }
 
 template <bool Conj = false>
 FFT_INLINE void store(double* p, cplx v) {
-    p[0] = v.re;
-    p[1] = Conj ? -v.im : v.im;
+    if constexpr (Conj) v *= cplx{1.0, -1.0};
+    std::memcpy(p, &v, sizeof v);
 }
 
-FFT_INLINE cplx operator+(cplx a, cplx b) { return {a.re + b.re, a.im + b.im}; }
-FFT_INLINE cplx operator-(cplx a, cplx b) { return {a.re - b.re, a.im - b.im}; }
+// i*a.
+FFT_INLINE cplx times_i(cplx a) { return swap(a) * cplx{-1.0, 1.0}; }
 
-// a + i*b and a - i*b without forming i*b.
-FFT_INLINE cplx add_i(cplx a, cplx b) { return {a.re - b.im, a.im + b.re}; }
-FFT_INLINE cplx sub_i(cplx a, cplx b) { return {a.re + b.im, a.im - b.re}; }
+// a + i*b and a - i*b.
+FFT_INLINE cplx add_i(cplx a, cplx b) { return a + times_i(b); }
+FFT_INLINE cplx sub_i(cplx a, cplx b) { return a - times_i(b); }
 
-FFT_INLINE cplx mul(cplx a, cplx w) {
-    return {fft_fma(a.re, w.re, -(a.im * w.im)), fft_fma(a.re, w.im, a.im * w.re)};
-}
+FFT_INLINE cplx mul(cplx a, twiddle w) { return fma2(a, w.r, swap(a) * w.i); }
 
 // a * e^{i pi/4} and a * e^{3i pi/4}.
-FFT_INLINE cplx mul_eighth(cplx a) {
-    return {sqrt_half * (a.re - a.im), sqrt_half * (a.re + a.im)};
-}
-FFT_INLINE cplx mul_3eighth(cplx a) {
-    return {-sqrt_half * (a.re + a.im), sqrt_half * (a.re - a.im)};
-}
+FFT_INLINE cplx mul_eighth(cplx a) { return sqrt_half * (a + times_i(a)); }
+FFT_INLINE cplx mul_3eighth(cplx a) { return sqrt_half * (times_i(a) - a); }
 
 // Factors of the mirror index Q-k from those of k: w^{Q-k} = i*conj(w^k) and
 // w^{3(Q-k)} = -i*conj(w^{3k}), since w^Q = i.
-FFT_INLINE cplx mirror_i(cplx w) { return {w.im, w.re}; }
-FFT_INLINE cplx mirror_neg_i(cplx w) { return {-w.im, -w.re}; }
+FFT_INLINE twiddle mirror_i(twiddle w) {  // (w_im, w_re)
+    return {__builtin_shufflevector(w.i, w.i, 1, 1), w.r * cplx{-1.0, 1.0}};
+}
+FFT_INLINE twiddle mirror_neg_i(twiddle w) {  // (-w_im, -w_re)
+    return {__builtin_shufflevector(w.i, w.i, 0, 0), w.r * cplx{1.0, -1.0}};
+}
 
 // Radix-4 butterfly of a plain block at one index: y0..y3 are the values a
 // quarter apart; w1, w3 the factors of the third and fourth outputs.
-FFT_INLINE void butterfly_plain(cplx& y0, cplx& y1, cplx& y2, cplx& y3, cplx w1, cplx w3) {
-    const cplx x0 = y0 + y2, x1 = y0 - y2, x2 = y1 + y3, x3 = y1 - y3;
+FFT_INLINE void butterfly_plain(cplx& y0, cplx& y1, cplx& y2, cplx& y3, twiddle w1, twiddle w3) {
+    const cplx x0 = y0 + y2, x1 = y0 - y2, x2 = y1 + y3, ix3 = times_i(y1 - y3);
     y0 = x0 + x2;
     y1 = x0 - x2;
-    y2 = mul(add_i(x1, x3), w1);
-    y3 = mul(sub_i(x1, x3), w3);
+    y2 = mul(x1 + ix3, w1);
+    y3 = mul(x1 - ix3, w3);
 }
 
 FFT_INLINE void butterfly_plain0(cplx& y0, cplx& y1, cplx& y2, cplx& y3) {
-    const cplx x0 = y0 + y2, x1 = y0 - y2, x2 = y1 + y3, x3 = y1 - y3;
+    const cplx x0 = y0 + y2, x1 = y0 - y2, x2 = y1 + y3, ix3 = times_i(y1 - y3);
     y0 = x0 + x2;
     y1 = x0 - x2;
-    y2 = add_i(x1, x3);
-    y3 = sub_i(x1, x3);
+    y2 = x1 + ix3;
+    y3 = x1 - ix3;
 }
 
 // Radix-4 butterfly of an odd block. With A = y0 + i y2, B = y1 + i y3,
 // C = y0 - i y2, D = y1 - i y3 the outputs are A a + B b, A a - B b,
 // C c + D d, C c - D d, where a = w^{k/2}, b = e^{i pi/4} a, c = w^{3k/2},
 // d = e^{3i pi/4} c: the eighth turns ride on the factors.
-FFT_INLINE void butterfly_odd(cplx& y0, cplx& y1, cplx& y2, cplx& y3, cplx a, cplx b, cplx c,
-                              cplx d) {
-    const cplx ta = mul(add_i(y0, y2), a), tb = mul(add_i(y1, y3), b);
-    const cplx tc = mul(sub_i(y0, y2), c), td = mul(sub_i(y1, y3), d);
+FFT_INLINE void butterfly_odd(cplx& y0, cplx& y1, cplx& y2, cplx& y3, twiddle a, twiddle b,
+                              twiddle c, twiddle d) {
+    const cplx iy2 = times_i(y2), iy3 = times_i(y3);
+    const cplx ta = mul(y0 + iy2, a), tb = mul(y1 + iy3, b);
+    const cplx tc = mul(y0 - iy2, c), td = mul(y1 - iy3, d);
     y0 = ta + tb;
     y1 = ta - tb;
     y2 = tc + td;
@@ -93,8 +118,9 @@ FFT_INLINE void butterfly_odd(cplx& y0, cplx& y1, cplx& y2, cplx& y3, cplx a, cp
 }
 
 FFT_INLINE void butterfly_odd0(cplx& y0, cplx& y1, cplx& y2, cplx& y3) {
-    const cplx A = add_i(y0, y2), B = mul_eighth(add_i(y1, y3));
-    const cplx C = sub_i(y0, y2), D = mul_3eighth(sub_i(y1, y3));
+    const cplx iy2 = times_i(y2), iy3 = times_i(y3);
+    const cplx A = y0 + iy2, B = mul_eighth(y1 + iy3);
+    const cplx C = y0 - iy2, D = mul_3eighth(y1 - iy3);
     y0 = A + B;
     y1 = A - B;
     y2 = C + D;
@@ -108,9 +134,9 @@ FFT_INLINE void dft2_plain(cplx& a, cplx& b) {
     b = t - b;
 }
 FFT_INLINE void dft2_odd(cplx& a, cplx& b) {
-    const cplx t = a;
-    a = add_i(t, b);
-    b = sub_i(t, b);
+    const cplx t = a, ib = times_i(b);
+    a = t + ib;
+    b = t - ib;
 }
 
 // Four-point transforms, output in bit-reversed order.
@@ -120,7 +146,8 @@ FFT_INLINE void dft4_odd(cplx* v) { butterfly_odd0(v[0], v[1], v[2], v[3]); }
 // 8-point plain transform of v[0..7], output at bit-reversed positions.
 FFT_INLINE void core8(cplx* v) {
     butterfly_plain0(v[0], v[2], v[4], v[6]);
-    butterfly_plain(v[1], v[3], v[5], v[7], cplx{sqrt_half, sqrt_half}, cplx{-sqrt_half, sqrt_half});
+    butterfly_plain(v[1], v[3], v[5], v[7], make_twiddle(sqrt_half, sqrt_half),
+                    make_twiddle(-sqrt_half, sqrt_half));
     dft2_plain(v[0], v[1]);
     dft2_odd(v[2], v[3]);
     dft2_plain(v[4], v[5]);
@@ -130,8 +157,9 @@ FFT_INLINE void core8(cplx* v) {
 // 8-point odd transform: Y_j = sum_k v_k e^{2 pi i (j+1/2) k/8} at rev(j).
 FFT_INLINE void core8_odd(cplx* v) {
     butterfly_odd0(v[0], v[2], v[4], v[6]);
-    butterfly_odd(v[1], v[3], v[5], v[7], cplx{cos_pi8, sin_pi8}, cplx{sin_pi8, cos_pi8},
-                  cplx{sin_pi8, cos_pi8}, cplx{-cos_pi8, -sin_pi8});
+    butterfly_odd(v[1], v[3], v[5], v[7], make_twiddle(cos_pi8, sin_pi8),
+                  make_twiddle(sin_pi8, cos_pi8), make_twiddle(sin_pi8, cos_pi8),
+                  make_twiddle(-cos_pi8, -sin_pi8));
     dft2_plain(v[0], v[1]);
     dft2_odd(v[2], v[3]);
     dft2_plain(v[4], v[5]);
@@ -141,10 +169,12 @@ FFT_INLINE void core8_odd(cplx* v) {
 // 16-point plain transform of v[0..15], output at bit-reversed positions.
 FFT_INLINE void core16(cplx* v) {
     butterfly_plain0(v[0], v[4], v[8], v[12]);
-    butterfly_plain(v[1], v[5], v[9], v[13], cplx{cos_pi8, sin_pi8}, cplx{sin_pi8, cos_pi8});
-    butterfly_plain(v[2], v[6], v[10], v[14], cplx{sqrt_half, sqrt_half},
-                    cplx{-sqrt_half, sqrt_half});
-    butterfly_plain(v[3], v[7], v[11], v[15], cplx{sin_pi8, cos_pi8}, cplx{-cos_pi8, -sin_pi8});
+    butterfly_plain(v[1], v[5], v[9], v[13], make_twiddle(cos_pi8, sin_pi8),
+                    make_twiddle(sin_pi8, cos_pi8));
+    butterfly_plain(v[2], v[6], v[10], v[14], make_twiddle(sqrt_half, sqrt_half),
+                    make_twiddle(-sqrt_half, sqrt_half));
+    butterfly_plain(v[3], v[7], v[11], v[15], make_twiddle(sin_pi8, cos_pi8),
+                    make_twiddle(-cos_pi8, -sin_pi8));
     dft4_plain(v);
     dft4_odd(v + 4);
     dft4_plain(v + 8);
@@ -154,12 +184,15 @@ FFT_INLINE void core16(cplx* v) {
 // 16-point odd transform: Y_j = sum_k v_k e^{2 pi i (j+1/2) k/16} at rev(j).
 FFT_INLINE void core16_odd(cplx* v) {
     butterfly_odd0(v[0], v[4], v[8], v[12]);
-    butterfly_odd(v[1], v[5], v[9], v[13], cplx{cos_pi16, sin_pi16}, cplx{sin_3pi16, cos_3pi16},
-                  cplx{cos_3pi16, sin_3pi16}, cplx{-cos_pi16, sin_pi16});
-    butterfly_odd(v[2], v[6], v[10], v[14], cplx{cos_pi8, sin_pi8}, cplx{sin_pi8, cos_pi8},
-                  cplx{sin_pi8, cos_pi8}, cplx{-cos_pi8, -sin_pi8});
-    butterfly_odd(v[3], v[7], v[11], v[15], cplx{cos_3pi16, sin_3pi16}, cplx{sin_pi16, cos_pi16},
-                  cplx{-sin_pi16, cos_pi16}, cplx{-sin_3pi16, -cos_3pi16});
+    butterfly_odd(v[1], v[5], v[9], v[13], make_twiddle(cos_pi16, sin_pi16),
+                  make_twiddle(sin_3pi16, cos_3pi16), make_twiddle(cos_3pi16, sin_3pi16),
+                  make_twiddle(-cos_pi16, sin_pi16));
+    butterfly_odd(v[2], v[6], v[10], v[14], make_twiddle(cos_pi8, sin_pi8),
+                  make_twiddle(sin_pi8, cos_pi8), make_twiddle(sin_pi8, cos_pi8),
+                  make_twiddle(-cos_pi8, -sin_pi8));
+    butterfly_odd(v[3], v[7], v[11], v[15], make_twiddle(cos_3pi16, sin_3pi16),
+                  make_twiddle(sin_pi16, cos_pi16), make_twiddle(-sin_pi16, cos_pi16),
+                  make_twiddle(-sin_3pi16, -cos_3pi16));
     dft4_plain(v);
     dft4_odd(v + 4);
     dft4_plain(v + 8);

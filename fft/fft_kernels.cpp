@@ -18,19 +18,33 @@ using namespace fft_detail;
 constexpr double two_pi = 6.283185307179586476925286766559;
 constexpr int32_t reseed_span = 64;
 
+// A factor as a plain pair, for the exact seeds.
+struct unit {
+    double re;
+    double im;
+};
+
 // (cos 3a, sin 3a) from (cos a, sin a).
-FFT_INLINE cplx triple(cplx w) {
+FFT_INLINE unit triple(unit w) {
     return {w.re * fft_fma(-4.0 * w.im, w.im, 1.0), w.im * fft_fma(4.0 * w.re, w.re, -1.0)};
 }
 
 // (cos(a + step), sin(a + step)) from (cos a, sin a) by angle addition.
-FFT_INLINE cplx rotate(cplx w, double cos_step, double sin_step) {
+FFT_INLINE unit rotate(unit w, double cos_step, double sin_step) {
     return {fft_fma(w.re, cos_step, -(w.im * sin_step)), fft_fma(w.im, cos_step, w.re * sin_step)};
 }
 
-// One step of the recurrence: w0 + i t w1 with t = 2 sin(step).
-FFT_INLINE cplx recur(cplx w0, cplx w1, double t) {
-    return {fft_fma(-t, w1.im, w0.re), fft_fma(t, w1.re, w0.im)};
+FFT_INLINE unit eighth(unit w) { return {sqrt_half * (w.re - w.im), sqrt_half * (w.re + w.im)}; }
+FFT_INLINE unit three_eighths(unit w) {
+    return {-sqrt_half * (w.re + w.im), sqrt_half * (w.re - w.im)};
+}
+
+FFT_INLINE twiddle to_twiddle(unit w) { return make_twiddle(w.re, w.im); }
+
+// One step of the recurrence, w0 + i t w1 with t = 2 sin(step), on the
+// twiddle layout: re = fma(-t, w1_im, w0_re), im = fma(t, w1_re, w0_im).
+FFT_INLINE twiddle recur(twiddle w0, twiddle w1, double t) {
+    return {fma2(cplx{t, -t}, w1.i, w0.r), fma2(cplx{-t, t}, w1.r, w0.i)};
 }
 
 FFT_INLINE bool starts_span(int32_t k) { return k > 1 && ((k - 1) & (reseed_span - 1)) == 0; }
@@ -39,26 +53,28 @@ FFT_INLINE bool starts_span(int32_t k) { return k > 1 && ((k - 1) & (reseed_span
 
 // w^k, w^{k+1} and their cubes; the recurrence advances them by two indices.
 struct plain_factors {
-    cplx w1a, w1b, w3a, w3b;
+    twiddle w1a, w1b, w3a, w3b;
     double t1, t3, cos_step, sin_step, step;
+
+    FFT_INLINE void set(unit w) {
+        const unit next = rotate(w, cos_step, sin_step);
+        w1a = to_twiddle(w);
+        w1b = to_twiddle(next);
+        w3a = to_twiddle(triple(w));
+        w3b = to_twiddle(triple(next));
+    }
 
     FFT_INLINE void seed(int32_t k) {
         double s, c;
         fft_sincos(static_cast<double>(k) * step, &s, &c);
-        w1a = {c, s};
-        w1b = rotate(w1a, cos_step, sin_step);
-        w3a = triple(w1a);
-        w3b = triple(w1b);
+        set(unit{c, s});
     }
 
     FFT_INLINE explicit plain_factors(double step_angle) : step(step_angle) {
         fft_sincos(step, &sin_step, &cos_step);
-        w1a = {cos_step, sin_step};
-        w1b = rotate(w1a, cos_step, sin_step);
-        w3a = triple(w1a);
-        w3b = triple(w1b);
+        set(unit{cos_step, sin_step});
         t1 = 2.0 * sin_step;
-        t3 = 2.0 * w3a.im;
+        t3 = 2.0 * triple(unit{cos_step, sin_step}).im;
     }
 
     FFT_INLINE void advance() {
@@ -70,7 +86,7 @@ struct plain_factors {
 };
 
 template <bool Conj>
-FFT_INLINE void plain_at(double* p, int32_t qd, cplx w1, cplx w3) {
+FFT_INLINE void plain_at(double* p, int32_t qd, twiddle w1, twiddle w3) {
     cplx y0 = load<Conj>(p), y1 = load<Conj>(p + qd);
     cplx y2 = load<Conj>(p + 2 * qd), y3 = load<Conj>(p + 3 * qd);
     butterfly_plain(y0, y1, y2, y3, w1, w3);
@@ -112,39 +128,41 @@ FFT_INLINE void stage_plain_impl(int32_t n, double* d) {
     // eighth turn with the recurrence's value standing in for sqrt(1/2).
     plain_at<Conj>(d + 2 * k, qd, f.w1a, f.w3a);
     plain_at<Conj>(d + 2 * (q - k), qd, mirror_i(f.w1a), mirror_neg_i(f.w3a));
-    const double r = f.w1b.re;
-    plain_at<Conj>(d + 2 * half, qd, cplx{r, r}, cplx{-r, r});
+    const double r = f.w1b.r[0];
+    plain_at<Conj>(d + 2 * half, qd, make_twiddle(r, r), make_twiddle(-r, r));
 }
 
 // ------------------------------------------------------------------ odd stage
 
 // a = w^{k/2}, b = e^{i pi/4} a, c = w^{3k/2}, d = e^{3i pi/4} c at k and k+1.
 struct odd_factors {
-    cplx aa, ab, ba, bb, ca, cb, da, db;
+    twiddle aa, ab, ba, bb, ca, cb, da, db;
     double t1, t3, cos_step, sin_step, step;
 
-    FFT_INLINE void set(cplx a0) {
-        aa = a0;
-        ab = rotate(aa, cos_step, sin_step);
-        ca = triple(aa);
-        cb = triple(ab);
-        ba = mul_eighth(aa);
-        bb = mul_eighth(ab);
-        da = mul_3eighth(ca);
-        db = mul_3eighth(cb);
+    FFT_INLINE void set(unit a) {
+        const unit next = rotate(a, cos_step, sin_step);
+        const unit c = triple(a), c_next = triple(next);
+        aa = to_twiddle(a);
+        ab = to_twiddle(next);
+        ca = to_twiddle(c);
+        cb = to_twiddle(c_next);
+        ba = to_twiddle(eighth(a));
+        bb = to_twiddle(eighth(next));
+        da = to_twiddle(three_eighths(c));
+        db = to_twiddle(three_eighths(c_next));
     }
 
     FFT_INLINE void seed(int32_t k) {
         double s, c;
         fft_sincos(static_cast<double>(k) * step, &s, &c);
-        set(cplx{c, s});
+        set(unit{c, s});
     }
 
     FFT_INLINE explicit odd_factors(double step_angle) : step(step_angle) {
         fft_sincos(step, &sin_step, &cos_step);
-        set(cplx{cos_step, sin_step});
+        set(unit{cos_step, sin_step});
         t1 = 2.0 * sin_step;
-        t3 = 2.0 * ca.im;
+        t3 = 2.0 * triple(unit{cos_step, sin_step}).im;
     }
 
     FFT_INLINE void advance() {
@@ -159,7 +177,7 @@ struct odd_factors {
     }
 };
 
-FFT_INLINE void odd_at(double* p, int32_t qd, cplx a, cplx b, cplx c, cplx dd) {
+FFT_INLINE void odd_at(double* p, int32_t qd, twiddle a, twiddle b, twiddle c, twiddle dd) {
     cplx y0 = load(p), y1 = load(p + qd), y2 = load(p + 2 * qd), y3 = load(p + 3 * qd);
     butterfly_odd(y0, y1, y2, y3, a, b, c, dd);
     store(p, y0);
@@ -179,7 +197,7 @@ FFT_INLINE void odd_at0(double* p, int32_t qd) {
 
 // With w^{Q/2} = e^{i pi/4}, the factors of the mirror Q-k are
 // a' = i conj(b), b' = i conj(a), c' = -i conj(d), d' = -i conj(c).
-FFT_INLINE void odd_mirror_at(double* p, int32_t qd, cplx a, cplx b, cplx c, cplx dd) {
+FFT_INLINE void odd_mirror_at(double* p, int32_t qd, twiddle a, twiddle b, twiddle c, twiddle dd) {
     odd_at(p, qd, mirror_i(b), mirror_i(a), mirror_neg_i(dd), mirror_neg_i(c));
 }
 
