@@ -98,7 +98,7 @@ void bit_reverse_simple(uint32_t count, double* data) {
 // partner tile: every cache line brought in is used whole before it leaves.
 template <bool Conj>
 void bit_reverse_impl(int32_t n, double* data) {
-    constexpr int tile_bits = 3;
+    constexpr int tile_bits = 4;
     constexpr uint32_t tile = 1u << tile_bits;
     const uint32_t count = static_cast<uint32_t>(n / 2);
     if (count == 0) return;

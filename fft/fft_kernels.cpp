@@ -311,12 +311,20 @@ void fft_leaf_small(int32_t n, double* data) {
     }
 }
 
+// Blocks of 512 and 256 doubles run their stage with the length known at
+// compile time, so that its setup folds to constants.
 void fft_recurse_plain(int32_t n, double* data) {
-    stage_plain_impl<false>(n, data);
-    if (n < 513) {
-        fft_leaf_plain(n, data);
+    if (n == 512) {
+        stage_plain_impl<false>(512, data);
+        leaf_plain_walk<128>(data);
         return;
     }
+    if (n == 256) {
+        stage_plain_impl<false>(256, data);
+        leaf_plain_walk<64>(data);
+        return;
+    }
+    stage_plain_impl<false>(n, data);
     const int32_t m = n / 4;
     fft_recurse_plain(m, data);
     fft_recurse_odd(m, data + m);
@@ -325,11 +333,17 @@ void fft_recurse_plain(int32_t n, double* data) {
 }
 
 void fft_recurse_odd(int32_t n, double* data) {
-    stage_odd_impl(n, data);
-    if (n < 513) {
-        fft_leaf_odd(n, data);
+    if (n == 512) {
+        stage_odd_impl(512, data);
+        leaf_odd_walk<128>(data);
         return;
     }
+    if (n == 256) {
+        stage_odd_impl(256, data);
+        leaf_odd_walk<64>(data);
+        return;
+    }
+    stage_odd_impl(n, data);
     const int32_t m = n / 4;
     fft_recurse_plain(m, data);
     fft_recurse_odd(m, data + m);

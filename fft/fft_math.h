@@ -16,8 +16,16 @@ inline double fft_fma(double a, double b, double c) {
 }
 
 // Sets *s = sin(x) and *c = cos(x), both correctly rounded to double
-// precision or within an ulp of it.
+// precision or within an ulp of it. An argument known at compile time (the
+// fixed-size leaf stages) is folded by the compiler instead of called.
 inline void fft_sincos(double x, double* s, double* c) {
+#if defined(__GNUC__)
+    if (__builtin_constant_p(x)) {
+        *s = __builtin_sin(x);
+        *c = __builtin_cos(x);
+        return;
+    }
+#endif
 #if defined(__GLIBC__)
     ::sincos(x, s, c);
 #else
