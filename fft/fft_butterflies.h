@@ -39,7 +39,8 @@ FFT_INLINE twiddle make_twiddle(double re, double im) { return {cplx{re, re}, cp
 
 FFT_INLINE cplx swap(cplx a) { return __builtin_shufflevector(a, a, 1, 0); }
 
-// Lane-wise a*b + c, fused where the target has FMA hardware.
+// Lane-wise a*b + c: fft_fma on each lane, written so that it stays one
+// packed multiply and add (or one packed fused multiply-add).
 FFT_INLINE cplx fma2(cplx a, cplx b, cplx c) {
 #if defined(__FMA__) || defined(__ARM_FEATURE_FMA)
     return cplx{__builtin_fma(a[0], b[0], c[0]), __builtin_fma(a[1], b[1], c[1])};
