@@ -1,0 +1,53 @@
+// Runs a benchmark series off the GUI thread, forwards its progress reports
+// and delivers its result on the GUI thread, keeping the last result and two
+// flags for the display. Flags are touched on the GUI thread only.
+#pragma once
+
+#include <functional>
+#include <memory>
+
+#include "engine/benchmark.h"
+
+class BenchmarkCoordinator : public std::enable_shared_from_this<BenchmarkCoordinator> {
+public:
+    using SeriesFunction = std::function<BenchmarkResult(BenchmarkProgressFn, void*)>;
+    // (iteration over the whole series, precision in digits, seconds of the iteration)
+    using ProgressHandler = std::function<void(int, int, double)>;
+    using CompletionHandler = std::function<void(BenchmarkResult)>;
+
+    // Reports one series makes: runs times iterations per run.
+    static constexpr int iterationsPerSeries =
+        pi_benchmark_series_runs * pi_benchmark_iterations_per_run;
+
+    // A running series keeps its coordinator alive, so it must be shared.
+    // The series function is normally pi_benchmark_series.
+    static std::shared_ptr<BenchmarkCoordinator> create(SeriesFunction series);
+
+    // Starts a series on a worker thread unless one is running; returns at
+    // once. The progress handler runs on the worker thread and must only post
+    // to the GUI thread; the completion runs on the GUI thread after the flags
+    // are updated and after every task the progress handler posted before it.
+    // Either handler may be empty. Call on the GUI thread.
+    void startBenchmark(ProgressHandler progress, CompletionHandler completion);
+    // Marks the coordinator idle; a series already running still finishes and
+    // delivers its result.
+    void cancelBenchmark();
+
+    bool isRunning() const { return isRunning_; }
+    void setIsRunning(bool running) { isRunning_ = running; }
+    BenchmarkResult lastResult() const { return lastResult_; }
+    void setLastResult(const BenchmarkResult& result) { lastResult_ = result; }
+    bool hasResult() const { return hasResult_; }
+    void setHasResult(bool has) { hasResult_ = has; }
+    int estimatedIterations() const { return estimatedIterations_; }
+    void setEstimatedIterations(int iterations) { estimatedIterations_ = iterations; }
+
+private:
+    explicit BenchmarkCoordinator(SeriesFunction series);
+
+    SeriesFunction series_;
+    bool isRunning_ = false;
+    BenchmarkResult lastResult_{};
+    bool hasResult_ = false;
+    int estimatedIterations_ = 0;
+};

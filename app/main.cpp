@@ -1,0 +1,65 @@
+#include <cstdlib>
+
+#include <QApplication>
+#include <QMetaObject>
+#include <QPalette>
+
+#include "about_window_controller.h"
+#include "app_constants.h"
+#include "app_delegate.h"
+
+namespace {
+
+// Stands in for a dark desktop theme when NUMERA_TEST_DARK_PALETTE is set,
+// so the dark appearance can be looked at and tested without one.
+QPalette darkDesktopPalette()
+{
+    QPalette palette;
+    palette.setColor(QPalette::Window, QColor(45, 45, 45));
+    palette.setColor(QPalette::WindowText, QColor(230, 230, 230));
+    palette.setColor(QPalette::Base, QColor(30, 30, 30));
+    palette.setColor(QPalette::AlternateBase, QColor(45, 45, 45));
+    palette.setColor(QPalette::Text, QColor(230, 230, 230));
+    palette.setColor(QPalette::Button, QColor(60, 60, 60));
+    palette.setColor(QPalette::ButtonText, QColor(230, 230, 230));
+    palette.setColor(QPalette::Highlight, QColor(66, 135, 245));
+    palette.setColor(QPalette::HighlightedText, Qt::white);
+    palette.setColor(QPalette::ToolTipBase, QColor(60, 60, 60));
+    palette.setColor(QPalette::ToolTipText, QColor(230, 230, 230));
+    palette.setColor(QPalette::PlaceholderText, QColor(150, 150, 150));
+    palette.setColor(QPalette::Link, QColor(102, 153, 255));
+    palette.setColor(QPalette::Disabled, QPalette::WindowText, QColor(130, 130, 130));
+    palette.setColor(QPalette::Disabled, QPalette::ButtonText, QColor(130, 130, 130));
+    return palette;
+}
+
+}  // namespace
+
+int main(int argc, char* argv[])
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QString::fromUtf8(numera::applicationName));
+    QGuiApplication::setDesktopFileName(QString::fromUtf8(numera::applicationId));
+#ifdef NUMERA_VERSION
+    QApplication::setApplicationVersion(QStringLiteral(NUMERA_VERSION));
+#endif
+#ifdef NUMERA_BUILD_NUMBER
+    app.setProperty("buildVersion", QStringLiteral(NUMERA_BUILD_NUMBER));
+#endif
+    QApplication::setWindowIcon(AboutWindowController::appIcon());
+    if (qEnvironmentVariableIsSet("NUMERA_TEST_DARK_PALETTE"))
+        QApplication::setPalette(darkDesktopPalette());
+
+    AppDelegate delegate;
+    QMetaObject::invokeMethod(&delegate, &AppDelegate::applicationDidFinishLaunching,
+                              Qt::QueuedConnection);
+    const int status = QApplication::exec();
+    delegate.applicationWillTerminate();
+
+    // A series cannot be stopped; end the process with it rather than tear
+    // down the application object under its worker thread.
+    const MainViewController* view = delegate.mainViewController();
+    if (view && view->coordinator().isRunning())
+        std::quick_exit(status);
+    return status;
+}

@@ -1,0 +1,269 @@
+#include "main_view_controller.h"
+
+#include <QCoreApplication>
+#include <QEvent>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPointer>
+#include <QVBoxLayout>
+
+#include "card_frame.h"
+#include "circular_progress_button.h"
+#include "palette.h"
+#include "sysinfo/result_formatter.h"
+
+namespace {
+
+QFont namedFont(const QString& name, const QString& fallback, int pixelSize)
+{
+    QFont font;
+    font.setFamilies({name, fallback});
+    font.setPixelSize(pixelSize);
+    return font;
+}
+
+QFont menloFont(int pixelSize)
+{
+    return namedFont(QStringLiteral("Menlo"), QStringLiteral("DejaVu Sans Mono"), pixelSize);
+}
+
+QFont verdanaFont(int pixelSize)
+{
+    return namedFont(QStringLiteral("Verdana"), QStringLiteral("DejaVu Sans"), pixelSize);
+}
+
+void setTextColor(QLabel* label, const QColor& color)
+{
+    // A fresh palette sets only this role, so the rest keeps following the
+    // application palette.
+    QPalette palette;
+    palette.setColor(QPalette::WindowText, color);
+    label->setPalette(palette);
+}
+
+QString qs(const std::string& text)
+{
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+const char rowNameProperty[] = "systemInfoRowName";
+const char rowValueProperty[] = "systemInfoRowValue";
+
+}  // namespace
+
+MainViewController::MainViewController(QWidget* parent)
+    : MainViewController([](SystemInfo* info) { collect_system_info(info); }, pi_benchmark_series, parent)
+{
+}
+
+MainViewController::MainViewController(SystemInfoCollector collect,
+                                       BenchmarkCoordinator::SeriesFunction series, QWidget* parent)
+    : QWidget(parent)
+{
+    setFixedSize(viewWidth, viewHeight);
+    viewDidLoad(std::move(collect), std::move(series));
+}
+
+void MainViewController::viewDidLoad(SystemInfoCollector collect,
+                                     BenchmarkCoordinator::SeriesFunction series)
+{
+    coordinator_ = BenchmarkCoordinator::create(std::move(series));
+    systemInfo_ = SystemInfo{};
+    if (collect)
+        collect(&systemInfo_);
+    setupUI();
+}
+
+void MainViewController::setupUI()
+{
+    startButton_ = new CircularProgressButton(QRect(0, 0, 160, 160), this);
+    startButton_->setObjectName(QStringLiteral("startButton"));
+    startButton_->setTitle(QStringLiteral("START"));
+    QPointer<MainViewController> weakSelf(this);
+    startButton_->setOnClick([weakSelf] {
+        if (weakSelf)
+            weakSelf->startBenchmark();
+    });
+
+    setupResultsView();
+    setupSystemInfoView();
+    setupConstraints();
+    updateResultsDisplay();
+}
+
+void MainViewController::setupResultsView()
+{
+    resultsContainerView_ = new CardFrame(this);
+    resultsContainerView_->setObjectName(QStringLiteral("resultsContainerView"));
+
+    resultsStackView_ = new QVBoxLayout(resultsContainerView_);
+    resultsStackView_->setSpacing(12);
+    resultsStackView_->setContentsMargins(16, 16, 16, 16);
+
+    scoreValueLabel_ = new QLabel;
+    scoreValueLabel_->setObjectName(QStringLiteral("scoreValueLabel"));
+    scoreValueLabel_->setFont(menloFont(48));
+    scoreValueLabel_->setAlignment(Qt::AlignCenter);
+
+    timeValueLabel_ = new QLabel;
+    timeValueLabel_->setObjectName(QStringLiteral("timeValueLabel"));
+    timeValueLabel_->setFont(menloFont(14));
+
+    // A vertical stack centres its views horizontally.
+    resultsStackView_->addWidget(scoreValueLabel_, 0, Qt::AlignHCenter);
+    resultsStackView_->addWidget(timeValueLabel_, 0, Qt::AlignHCenter);
+}
+
+void MainViewController::setupSystemInfoView()
+{
+    systemInfoContainerView_ = new CardFrame(this);
+    systemInfoContainerView_->setObjectName(QStringLiteral("systemInfoContainerView"));
+
+    systemInfoStackView_ = new QVBoxLayout(systemInfoContainerView_);
+    systemInfoStackView_->setSpacing(8);
+    systemInfoStackView_->setContentsMargins(16, 16, 16, 16);
+
+    createSystemInfoRowWithLabel(QStringLiteral("CPU:"), qs(ResultFormatter::formatCPU(systemInfo_)));
+    createSystemInfoRowWithLabel(QStringLiteral("Cores:"), qs(ResultFormatter::formatCores(systemInfo_)));
+    if (const auto frequency = ResultFormatter::formatFrequency(systemInfo_))
+        createSystemInfoRowWithLabel(QStringLiteral("Frequency:"), qs(*frequency));
+    createSystemInfoRowWithLabel(QStringLiteral("Memory:"), qs(ResultFormatter::formatMemory(systemInfo_)));
+    createSystemInfoRowWithLabel(QStringLiteral("OS:"), qs(ResultFormatter::formatOS(systemInfo_)));
+    createSystemInfoRowWithLabel(QStringLiteral("Architecture:"),
+                                 qs(ResultFormatter::formatArchitecture(systemInfo_)));
+}
+
+void MainViewController::createSystemInfoRowWithLabel(const QString& label, const QString& value)
+{
+    auto* row = new QWidget;
+    auto* rowLayout = new QHBoxLayout(row);
+    rowLayout->setContentsMargins(0, 0, 0, 0);
+    rowLayout->setSpacing(8);
+
+    auto* nameLabel = new QLabel(label);
+    nameLabel->setProperty(rowNameProperty, true);
+    nameLabel->setFont(verdanaFont(13));
+    nameLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    nameLabel->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
+
+    // Sits between the labels; the right-aligned value takes the spare width,
+    // so it wraps only when it does not fit beside its name.
+    auto* spacer = new QWidget;
+    spacer->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
+
+    auto* valueLabel = new QLabel(value);
+    valueLabel->setProperty(rowValueProperty, true);
+    valueLabel->setFont(menloFont(13));
+    valueLabel->setAlignment(Qt::AlignRight | Qt::AlignTop);
+    valueLabel->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+    // Wrap at word boundaries only a value too long for its line: a wrapping
+    // label asks its layout for height as if it were narrower than it is.
+    const int available = viewWidth - 2 * 20 - 2 * 16 - 2 * 8 - nameLabel->sizeHint().width();
+    valueLabel->setWordWrap(valueLabel->sizeHint().width() > available);
+
+    rowLayout->addWidget(nameLabel);
+    rowLayout->addWidget(spacer);
+    rowLayout->addWidget(valueLabel, 1);
+    systemInfoStackView_->addWidget(row);
+    applyRowColors();
+}
+
+void MainViewController::applyRowColors()
+{
+    const auto labels = systemInfoContainerView_->findChildren<QLabel*>();
+    for (QLabel* label : labels) {
+        if (label->property(rowNameProperty).toBool())
+            setTextColor(label, Palette::secondaryLabelColor());
+        else if (label->property(rowValueProperty).toBool())
+            setTextColor(label, Palette::labelColor());
+    }
+}
+
+void MainViewController::setupConstraints()
+{
+    // Button 20 from the top, each card 20 below the view above it and 20
+    // from either side; nothing ties the last card to the bottom.
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(20, 20, 20, 0);
+    layout->setSpacing(20);
+    startButton_->setFixedSize(160, 160);
+    layout->addWidget(startButton_, 0, Qt::AlignHCenter);
+    layout->addWidget(resultsContainerView_);
+    layout->addWidget(systemInfoContainerView_);
+    layout->addStretch(1);
+}
+
+void MainViewController::startBenchmark()
+{
+    if (coordinator_->isRunning())
+        return;
+    startButton_->setEnabled(false);
+    startButton_->setProgress(0.0);
+
+    QPointer<MainViewController> weakSelf(this);
+    coordinator_->startBenchmark(
+        // Worker thread: only post the number to the GUI thread.
+        [weakSelf](int iteration, int, double) {
+            QMetaObject::invokeMethod(
+                QCoreApplication::instance(),
+                [weakSelf, iteration] {
+                    if (weakSelf)
+                        weakSelf->showProgress(iteration);
+                },
+                Qt::QueuedConnection);
+        },
+        [weakSelf](BenchmarkResult result) {
+            if (weakSelf)
+                weakSelf->finishBenchmark(result);
+        });
+    updateResultsDisplay();
+}
+
+void MainViewController::showProgress(int iteration)
+{
+    const int estimated = coordinator_->estimatedIterations();
+    // Divided in single precision; 0 / 0 gives NaN and falls to the integer test.
+    const float ratio = static_cast<float>(iteration) / static_cast<float>(estimated);
+    const double value =
+        (ratio >= 1.0f || iteration >= estimated) ? 1.0 : static_cast<double>(ratio);
+    startButton_->setProgress(value);
+}
+
+void MainViewController::finishBenchmark(const BenchmarkResult& result)
+{
+    startButton_->setProgress(result.success != 0 ? 1.0 : 0.0);
+    startButton_->setTitle(QStringLiteral("START"));
+    startButton_->setEnabled(true);
+    updateResultsDisplay();
+}
+
+void MainViewController::updateResultsDisplay()
+{
+    const QColor scoreColor = Palette::textScoreColor().resolved();
+    if (!coordinator_->hasResult()) {
+        scoreValueLabel_->setText(QStringLiteral("--"));
+        setTextColor(scoreValueLabel_, scoreColor);
+        timeValueLabel_->setText(QStringLiteral("--"));
+        setTextColor(timeValueLabel_, Palette::secondaryLabelColor());
+        return;
+    }
+    const BenchmarkResult result = coordinator_->lastResult();
+    scoreValueLabel_->setText(qs(ResultFormatter::formatScore(result)));
+    setTextColor(scoreValueLabel_, scoreColor);
+    timeValueLabel_->setText(qs(ResultFormatter::formatTime(result)));
+    setTextColor(timeValueLabel_, Palette::labelColor());
+}
+
+void MainViewController::changeEvent(QEvent* event)
+{
+    QWidget::changeEvent(event);
+    // A theme switch: resolve every appearance-dependent colour again.
+    if ((event->type() == QEvent::PaletteChange ||
+         event->type() == QEvent::ApplicationPaletteChange) &&
+        startButton_) {
+        updateResultsDisplay();
+        applyRowColors();
+        resultsContainerView_->update();
+        systemInfoContainerView_->update();
+    }
+}
