@@ -29,7 +29,59 @@ inline void set_dc(double* buf, Complex v) {
     buf[2] = v.im;
 }
 
-inline int16_t word_of(double v) { return static_cast<int16_t>(static_cast<int32_t>(v)); }
+// floor(t / R) for the four radices, with the divisor a constant so the
+// division becomes a multiplication.
+template <int64_t R>
+inline int64_t floor_div(int64_t t) {
+    const int64_t q = t / R;
+    return q - ((t % R) < 0 ? 1 : 0);
+}
+
+inline int64_t floor_div_r(int64_t t, uint32_t R) {
+    switch (R) {
+        case 10: return floor_div<10>(t);
+        case 100: return floor_div<100>(t);
+        case 1000: return floor_div<1000>(t);
+        case 10000: return floor_div<10000>(t);
+        default: {
+            const int64_t r = R, q = t / r;
+            return q - ((t % r) < 0 ? 1 : 0);
+        }
+    }
+}
+
+// Rounds the convolution values buf[i - b] * scale, i = K .. 2, to integers
+// and propagates carries from the least significant word up, writing words
+// K-1 .. 1; returns the carry into word 0. Convolution values are within
+// the transform's error of integers (the radix test makes sure), so
+// rounding to nearest is exact, and integer carries give the same words as
+// any exact splitting.
+template <int64_t R>
+int64_t carry_words_r(int32_t K, int32_t b, double scale, const double* buf, int16_t* words, int64_t carry) {
+    // Carries run biased by a multiple of R so that every division is of a
+    // non-negative number: one multiplication and a shift on the critical
+    // path instead of a signed division with its correction.
+    constexpr uint64_t bias_words = uint64_t{1} << 40;
+    constexpr uint64_t bias = bias_words * R;
+    uint64_t biased = static_cast<uint64_t>(carry) + bias;
+    for (int32_t i = K; i >= 2; --i) {
+        const uint64_t t = static_cast<uint64_t>(std::llrint(scale * buf[i - b])) + biased;
+        const uint64_t q = t / R;
+        words[i - 1] = static_cast<int16_t>(t - q * R);
+        biased = q - bias_words + bias;
+    }
+    return static_cast<int64_t>(biased - bias);
+}
+
+int64_t carry_words(uint32_t R, int32_t K, int32_t b, double scale, const double* buf, int16_t* words,
+                    int64_t carry) {
+    switch (R) {
+        case 10: return carry_words_r<10>(K, b, scale, buf, words, carry);
+        case 100: return carry_words_r<100>(K, b, scale, buf, words, carry);
+        case 1000: return carry_words_r<1000>(K, b, scale, buf, words, carry);
+        default: return carry_words_r<10000>(K, b, scale, buf, words, carry);
+    }
+}
 
 }  // namespace
 
@@ -60,13 +112,9 @@ void hp_load_transform(int32_t m, uint32_t R, const HpNumber* x, int32_t s, int3
     int32_t borrow = 0;
     for (int32_t j = m - 1; j >= 2; --j) {
         const int32_t v = w[j] - borrow;
-        if (v < half_r) {
-            buf[j + 1] = v;
-            borrow = 0;
-        } else {
-            buf[j + 1] = v - r;
-            borrow = -1;
-        }
+        const int32_t lend = v >= half_r ? 1 : 0;
+        buf[j + 1] = v - lend * r;
+        borrow = -lend;
     }
     buf[2] = w[1] - borrow;
 }
@@ -101,31 +149,24 @@ void hp_from_convolution(int32_t n, uint32_t R, int32_t nfft, double* buf, HpNum
     for (int32_t i = i0; i <= nfft + 1 && weight >= 0x1p-52; ++i, weight /= r) {
         tail += buf[i] * weight;
     }
-    double x = (scale * tail + 0.5) / r2;
-    double held = std::trunc(x) - 1.0;
-    double carry = std::trunc(r * (x - held) + 0.5);
+    const double x = (scale * tail + 0.5) / r2;
+    const double held = std::trunc(x) - 1.0;
+    const double low = std::trunc(r * (x - held) + 0.5);
+    // The tail's carry: `low` into the lowest formed word, `held` into the
+    // word above it; as one integer carry into the lowest word.
+    const int64_t carry_in = static_cast<int64_t>(held) * static_cast<int64_t>(R) + static_cast<int64_t>(low);
 
-    // v = A R^2 + B R + word with A one less than the truncated quotient,
-    // so the small negative values of balanced digits stay exact.
-    for (int32_t i = K; i >= 2; --i) {
-        const double v = scale * buf[i - b] + carry + 0.5;
-        const double q = v / r2;
-        const double a2 = std::trunc(q) - 1.0;
-        const double y = (q - a2) * r;
-        const double b2 = std::trunc(y);
-        out->words[i - 1] = word_of(std::trunc((y - b2) * r));
-        carry = b2 + held;
-        held = a2;
-    }
+    const int64_t carry = carry_words(R, K, b, scale, buf, out->words, carry_in);
 
-    double top_value = r * held + carry + 0.5;
-    if (!big) top_value += abs_lead;
-    const double top = std::trunc(top_value / r);
-    out->words[0] = word_of(std::trunc(top_value - r * top));
+    // Position 0: the exact product of the leading words plus what the
+    // words below carry into it.
+    const int64_t top_value = carry + (big ? 0 : static_cast<int64_t>(abs_lead + 0.5));
+    const int64_t top = floor_div_r(top_value, R);
+    out->words[0] = static_cast<int16_t>(top_value - top * static_cast<int64_t>(R));
     int32_t e;
-    if (top >= 1.0) {
+    if (top >= 1) {
         if (n > 1) std::memmove(out->words + 1, out->words, static_cast<size_t>(n - 1) * sizeof(int16_t));
-        out->words[0] = word_of(top);
+        out->words[0] = static_cast<int16_t>(top);
         e = big ? 2 : 1;
     } else {
         e = big ? 1 : 0;
