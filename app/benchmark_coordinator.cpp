@@ -2,8 +2,7 @@
 
 #include <thread>
 
-#include <QCoreApplication>
-#include <QMetaObject>
+#include "gui_queue.h"
 
 namespace {
 
@@ -51,18 +50,15 @@ void BenchmarkCoordinator::startBenchmark(ProgressHandler progress, CompletionHa
     std::thread([self = shared_from_this(), series = series_, forward = std::move(forward),
                  completion = std::move(completion)]() mutable {
         const BenchmarkResult result = series(forwardProgress, &forward);
-        // Posted after every task the progress handler posted on this thread,
-        // so the GUI thread runs it after them.
-        QMetaObject::invokeMethod(
-            QCoreApplication::instance(),
-            [self = std::move(self), completion = std::move(completion), result]() {
-                self->lastResult_ = result;
-                self->hasResult_ = result.success == 1;
-                self->isRunning_ = false;
-                if (completion)
-                    completion(result);
-            },
-            Qt::QueuedConnection);
+        // Posted after every task the progress handler posted through the
+        // GUI queue on this thread, so the GUI thread runs it after them.
+        GuiQueue::post([self = std::move(self), completion = std::move(completion), result]() {
+            self->lastResult_ = result;
+            self->hasResult_ = result.success == 1;
+            self->isRunning_ = false;
+            if (completion)
+                completion(result);
+        });
     }).detach();
 }
 

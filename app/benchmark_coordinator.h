@@ -25,8 +25,8 @@ public:
 
     // Starts a series on a worker thread unless one is running; returns at
     // once. The progress handler runs on the worker thread and must only post
-    // to the GUI thread; the completion runs on the GUI thread after the flags
-    // are updated and after every task the progress handler posted before it.
+    // to the GUI thread with GuiQueue::post; the completion runs on the GUI
+    // thread after the flags are updated and after every task so posted.
     // Either handler may be empty. Call on the GUI thread.
     void startBenchmark(ProgressHandler progress, CompletionHandler completion);
     // Marks the coordinator idle; a series already running still finishes and

@@ -1,6 +1,5 @@
 #include "main_view_controller.h"
 
-#include <QCoreApplication>
 #include <QEvent>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -9,6 +8,7 @@
 
 #include "card_frame.h"
 #include "circular_progress_button.h"
+#include "gui_queue.h"
 #include "palette.h"
 #include "sysinfo/result_formatter.h"
 
@@ -204,13 +204,10 @@ void MainViewController::startBenchmark()
     coordinator_->startBenchmark(
         // Worker thread: only post the number to the GUI thread.
         [weakSelf](int iteration, int, double) {
-            QMetaObject::invokeMethod(
-                QCoreApplication::instance(),
-                [weakSelf, iteration] {
-                    if (weakSelf)
-                        weakSelf->showProgress(iteration);
-                },
-                Qt::QueuedConnection);
+            GuiQueue::post([weakSelf, iteration] {
+                if (weakSelf)
+                    weakSelf->showProgress(iteration);
+            });
         },
         [weakSelf](BenchmarkResult result) {
             if (weakSelf)

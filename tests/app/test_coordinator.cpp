@@ -11,6 +11,7 @@
 #include <QThread>
 
 #include "benchmark_coordinator.h"
+#include "gui_queue.h"
 
 namespace {
 
@@ -78,8 +79,7 @@ struct Recorder {
         return [this](int iteration, int, double) {
             if (QThread::currentThread() == qApp->thread())
                 progressOnGuiThread = true;
-            QMetaObject::invokeMethod(
-                qApp, [this, iteration] { shown.push_back(iteration); }, Qt::QueuedConnection);
+            GuiQueue::post([this, iteration] { shown.push_back(iteration); });
         };
     }
 
