@@ -92,14 +92,32 @@ void bit_reverse_simple(uint32_t count, double* data) {
     }
 }
 
+constexpr int tile_bits = 3;
+constexpr uint32_t tile = 1u << tile_bits;
+
+template <bool Conj>
+FFT_INLINE void exchange_values(double* a, double* b) {
+    const cplx x = load<Conj>(a), y = load<Conj>(b);
+    store(a, y);
+    store(b, x);
+}
+
+// Exchanges the run of tile consecutive values at run with the values at
+// column + rev(lo)*stride; the offsets rev(lo) are compile-time constants.
+template <bool Conj, std::size_t... Lo>
+FFT_INLINE void exchange_run(double* run, double* column, std::size_t stride,
+                             std::index_sequence<Lo...>) {
+    (exchange_values<Conj>(run + 2 * Lo, column + reverse_bits(Lo, tile_bits) * stride), ...);
+}
+
 // Writes index k as (hi, mid, lo) with tile_bits bits in hi and lo, so that
-// rev(k) = (rev lo, rev mid, rev hi). For each mid <= rev(mid) one tile of
-// 2^tile_bits runs of 2^tile_bits consecutive values is exchanged with its
-// partner tile: every cache line brought in is used whole before it leaves.
+// rev(k) = (rev lo, rev mid, rev hi). For each mid < rev(mid) the tile of
+// runs (hi, mid, *) is exchanged whole with its partner tile (*, rev mid,
+// rev hi): every cache line brought in is used whole before it leaves, and
+// only the tile index needs the reversed-carry increment. Tiles with
+// mid = rev(mid) hold both sides of their pairs and go value by value.
 template <bool Conj>
 void bit_reverse_impl(int32_t n, double* data) {
-    constexpr int tile_bits = 4;
-    constexpr uint32_t tile = 1u << tile_bits;
     const uint32_t count = static_cast<uint32_t>(n / 2);
     if (count == 0) return;
     const int bits = log2_exact(count);
@@ -108,10 +126,19 @@ void bit_reverse_impl(int32_t n, double* data) {
         return;
     }
     const int hi_shift = bits - tile_bits;
+    const std::size_t stride = std::size_t{2} << hi_shift;  // doubles between runs
     const uint32_t mids = 1u << (bits - 2 * tile_bits);
     uint32_t rmid = 0;
     for (uint32_t mid = 0; mid < mids; ++mid) {
-        if (mid <= rmid) {
+        if (mid < rmid) {
+            uint32_t rhi = 0;
+            for (uint32_t hi = 0; hi < tile; ++hi) {
+                double* run = data + 2 * ((std::size_t{hi} << hi_shift) | (mid << tile_bits));
+                double* column = data + 2 * ((rmid << tile_bits) | rhi);
+                exchange_run<Conj>(run, column, stride, std::make_index_sequence<tile>{});
+                rhi = reversed_increment(rhi, tile / 2);
+            }
+        } else if (mid == rmid) {
             uint32_t rhi = 0;
             for (uint32_t hi = 0; hi < tile; ++hi) {
                 const uint32_t base = (hi << hi_shift) | (mid << tile_bits);
@@ -120,7 +147,7 @@ void bit_reverse_impl(int32_t n, double* data) {
                 for (uint32_t lo = 0; lo < tile; ++lo) {
                     const uint32_t k = base | lo;
                     const uint32_t rk = (rlo << hi_shift) | rbase;
-                    if (mid < rmid || k < rk) {
+                    if (k < rk) {
                         exchange<Conj>(data, k, rk);
                     } else if (Conj && k == rk) {
                         data[2 * k + 1] = -data[2 * k + 1];
