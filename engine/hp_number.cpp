@@ -214,15 +214,19 @@ void hp_mul_small(int32_t n, uint32_t R, const HpNumber* x, double m, HpNumber* 
     }
     int32_t k = 0;
     if (carry > 0.0) {
+        // The carry's own words, most significant first; a double holds at
+        // most 16 decimal digits, so 17 words suffice for any radix.
+        int16_t lead[17];
         for (double v = carry + 0.5; v > 1.0; v /= rd) ++k;
-        if (k > n) k = n;
-        move_words(z->words + k, z->words, n - k);
         for (int32_t j = k - 1; j >= 0; --j) {
             const double t = carry + 0.5;
             const double q = static_cast<double>(static_cast<int64_t>(t * inv_r));
-            z->words[j] = word_of(static_cast<int32_t>(t - rd * q));
+            lead[j] = word_of(static_cast<int32_t>(t - rd * q));
             carry = q;
         }
+        const int32_t kept = k < n ? k : n;
+        move_words(z->words + kept, z->words, n - kept);
+        std::memcpy(z->words, lead, static_cast<size_t>(kept) * sizeof(int16_t));
     }
     z->exponent = x->exponent + k;
     z->sign = x->sign;

@@ -12,7 +12,10 @@
 // the same factor reuse instead of transforming it again.
 //
 // Conventions are those of hp_number.h: out may be any input number; a factor
-// of n words contributes only its leading h words. Nothing here allocates.
+// of n words contributes only its leading h words. Unlike the word
+// arithmetic, a product longer than n words is rounded, not truncated: the
+// positions below the last word are estimated and rounded into it. Nothing
+// here allocates.
 #pragma once
 
 #include <cstdint>
@@ -44,7 +47,8 @@ void hp_mul_transformed(int32_t n, uint32_t R, const double* buf1, int32_t s, co
                         HpNumber* out, int32_t nfft, double* buf2);
 
 // out = (the factor held in buf1) * (m words of b from word t); m = 0 gives
-// zero. The building block of hp_mul_transformed for callers that choose
+// zero. Requires b.words[t] != 0 when m > 0 (t is b's first non-zero word at
+// or after the part's start), since that word carries the sign. The building block of hp_mul_transformed for callers that choose
 // the part themselves.
 void hp_mul_held_part(int32_t n, uint32_t R, const double* buf1, const HpNumber* b, int32_t t,
                       int32_t m, HpNumber* out, int32_t nfft, double* buf2);
