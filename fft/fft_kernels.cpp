@@ -6,7 +6,10 @@
 // (one fused multiply-add per component), restarted from an exact sine and
 // cosine at the first index of every span of 64, so that no factor is more
 // than 63 steps away from an exact value. Cubes w^{3k} run the same
-// recurrence with 2 sin(3 step) and are started with the triple-angle rules.
+// recurrence with 2 sin(3 step) and are started with the triple-angle rules;
+// the odd stage also runs it for its factors times e^{i pi/4} and e^{3i pi/4}.
+// Mirror indices Q-k take their factors from those of k, so only the front
+// half of each quarter generates any.
 #include "fft/fft_kernels.h"
 
 #include "fft/fft_butterflies.h"

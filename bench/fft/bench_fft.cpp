@@ -2,6 +2,8 @@
 // beside FFTW's in-place 2^20-point complex transform planned with
 // FFTW_MEASURE. Compare the medians:
 //   bench_fft --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
+// On a shared machine add --benchmark_enable_random_interleaving=true, so that
+// load from elsewhere falls on both sides alike.
 #include <benchmark/benchmark.h>
 #include <fftw3.h>
 
