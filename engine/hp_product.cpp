@@ -50,36 +50,92 @@ inline int64_t floor_div_r(int64_t t, uint32_t R) {
     }
 }
 
-// Rounds the convolution values buf[i - b] * scale, i = K .. 2, to integers
-// and propagates carries from the least significant word up, writing words
-// K-1 .. 1; returns the carry into word 0. Convolution values are within
-// the transform's error of integers (the radix test makes sure), so
-// rounding to nearest is exact, and integer carries give the same words as
-// any exact splitting.
+// Rounds the convolution values buf[i - b] * scale, i = hi .. lo, to
+// integers and propagates carries from the least significant word up,
+// writing words hi-1 .. lo-1 in [0, R); returns the carry out of word lo-1.
+// Convolution values are within the transform's error of integers (the
+// radix test makes sure), so rounding to nearest is exact, and integer
+// carries give the same words as any exact splitting.
+//
+// Four stretches of words run as independent chains, each from carry 0 (the
+// lowest one from `carry`), interleaved so their latencies overlap; then the
+// carry out of each stretch is added into the lowest word of the stretch
+// above it. Each stretch's words and carry represent its exact sum, so the
+// words are the same as those of one chain over everything.
 template <int64_t R>
-int64_t carry_words_r(int32_t K, int32_t b, double scale, const double* buf, int16_t* words, int64_t carry) {
+struct CarryChain {
     // Carries run biased by a multiple of R so that every division is of a
     // non-negative number: one multiplication and a shift on the critical
     // path instead of a signed division with its correction.
-    constexpr uint64_t bias_words = uint64_t{1} << 40;
-    constexpr uint64_t bias = bias_words * R;
-    uint64_t biased = static_cast<uint64_t>(carry) + bias;
-    for (int32_t i = K; i >= 2; --i) {
-        const uint64_t t = static_cast<uint64_t>(std::llrint(scale * buf[i - b])) + biased;
+    static constexpr uint64_t bias_words = uint64_t{1} << 40;
+    static constexpr uint64_t bias = bias_words * R;
+
+    static inline uint64_t step(double value, uint64_t biased, int16_t* word) {
+        const uint64_t t = static_cast<uint64_t>(std::llrint(value)) + biased;
         const uint64_t q = t / R;
-        words[i - 1] = static_cast<int16_t>(t - q * R);
-        biased = q - bias_words + bias;
+        *word = static_cast<int16_t>(t - q * R);
+        return q - bias_words + bias;
     }
-    return static_cast<int64_t>(biased - bias);
-}
+
+    static int64_t serial(int32_t hi, int32_t lo, int32_t b, double scale, const double* buf, int16_t* words,
+                          int64_t carry) {
+        uint64_t biased = static_cast<uint64_t>(carry) + bias;
+        for (int32_t i = hi; i >= lo; --i) biased = step(scale * buf[i - b], biased, &words[i - 1]);
+        return static_cast<int64_t>(biased - bias);
+    }
+
+    // Adds `carry` at word `low` and carries upward no further than word
+    // `top`; returns what leaves word `top`.
+    static int64_t absorb(int16_t* words, int32_t low, int32_t top, int64_t carry) {
+        for (int32_t k = low; k >= top && carry != 0; --k) {
+            const int64_t t = words[k] + carry;
+            int64_t q = t / R;
+            if (t - q * R < 0) --q;
+            words[k] = static_cast<int16_t>(t - q * R);
+            carry = q;
+        }
+        return carry;
+    }
+
+    static int64_t run(int32_t K, int32_t b, double scale, const double* buf, int16_t* words, int64_t carry) {
+        constexpr int32_t chains = 4;
+        const int32_t count = K - 1;  // indices K .. 2
+        if (count < 64 * chains) return serial(K, 2, b, scale, buf, words, carry);
+        const int32_t len = count / chains;
+        // Stretch c takes indices top[c] .. top[c] - len + 1; the last one
+        // also the few indices left above it, down to 2.
+        int32_t top[chains];
+        for (int32_t c = 0; c < chains; ++c) top[c] = K - c * len;
+        uint64_t biased[chains];
+        biased[0] = static_cast<uint64_t>(carry) + bias;
+        for (int32_t c = 1; c < chains; ++c) biased[c] = bias;
+        for (int32_t u = 0; u < len; ++u) {
+            for (int32_t c = 0; c < chains; ++c) {
+                const int32_t i = top[c] - u;
+                biased[c] = step(scale * buf[i - b], biased[c], &words[i - 1]);
+            }
+        }
+        int64_t carry_out[chains];
+        for (int32_t c = 0; c < chains; ++c) carry_out[c] = static_cast<int64_t>(biased[c] - bias);
+        carry_out[chains - 1] = serial(top[chains - 1] - len, 2, b, scale, buf, words, carry_out[chains - 1]);
+        // Stretch c-1 lies below stretch c: its carry joins stretch c's
+        // lowest word (word top[c] - 1) and may run up to its highest.
+        int64_t pending = carry_out[0];
+        for (int32_t c = 1; c < chains; ++c) {
+            const int32_t highest = c == chains - 1 ? 1 : top[c] - len;
+            pending = absorb(words, top[c] - 1, highest, pending) + carry_out[c];
+        }
+        return pending;
+    }
+};
 
 int64_t carry_words(uint32_t R, int32_t K, int32_t b, double scale, const double* buf, int16_t* words,
                     int64_t carry) {
     switch (R) {
-        case 10: return carry_words_r<10>(K, b, scale, buf, words, carry);
-        case 100: return carry_words_r<100>(K, b, scale, buf, words, carry);
-        case 1000: return carry_words_r<1000>(K, b, scale, buf, words, carry);
-        default: return carry_words_r<10000>(K, b, scale, buf, words, carry);
+        case 10: return CarryChain<10>::run(K, b, scale, buf, words, carry);
+        case 100: return CarryChain<100>::run(K, b, scale, buf, words, carry);
+        case 1000: return CarryChain<1000>::run(K, b, scale, buf, words, carry);
+        default: return CarryChain<10000>::run(K, b, scale, buf, words, carry);
     }
 }
 

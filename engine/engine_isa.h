@@ -1,0 +1,49 @@
+// Instruction-set variants of the engine's hot loops. The loops are written
+// once with portable vectors; on x86-64 each is compiled three times (the
+// baseline, x86-64-v3 with AVX2, x86-64-v4 with AVX-512) and the entry point
+// picks one at run time, so one binary uses the widest vectors the CPU has.
+// Other targets compile the baseline only. Results are the same on every
+// path: the engine is built without floating-point contraction, so no
+// variant fuses a product with a sum unless the source says fft_fma.
+//
+// NUMERA_ENGINE_ISA=base|v3|v4 in the environment narrows the choice (never
+// beyond what the CPU supports), so every path can be checked on one machine.
+#pragma once
+
+#include <cstdint>
+
+enum class EngineIsa : int32_t { base = 0, v3 = 3, v4 = 4 };
+
+// The variant in use, decided on the first call.
+EngineIsa engine_isa();
+
+// Name of a variant ("base", "x86-64-v3", "x86-64-v4").
+const char* engine_isa_name(EngineIsa isa);
+
+#if defined(__x86_64__) && defined(__GNUC__)
+#define ENGINE_HAS_VARIANTS 1
+#define ENGINE_TARGET_V3 __attribute__((target("arch=x86-64-v3"), flatten))
+#define ENGINE_TARGET_V4 __attribute__((target("arch=x86-64-v4"), flatten))
+#else
+#define ENGINE_HAS_VARIANTS 0
+#endif
+#define ENGINE_INLINE inline __attribute__((always_inline))
+
+// Defines `ret name params` that runs name##_impl args in the variant the
+// CPU supports. name##_impl must be an ENGINE_INLINE function.
+#if ENGINE_HAS_VARIANTS
+#define ENGINE_VARIANTS(ret, name, params, args)                            \
+    ENGINE_TARGET_V4 static ret name##_v4 params { return name##_impl args; } \
+    ENGINE_TARGET_V3 static ret name##_v3 params { return name##_impl args; } \
+    __attribute__((flatten)) static ret name##_base params { return name##_impl args; } \
+    ret name params {                                                       \
+        switch (engine_isa()) {                                             \
+            case EngineIsa::v4: return name##_v4 args;                      \
+            case EngineIsa::v3: return name##_v3 args;                      \
+            default: return name##_base args;                               \
+        }                                                                   \
+    }
+#else
+#define ENGINE_VARIANTS(ret, name, params, args) \
+    ret name params { return name##_impl args; }
+#endif
