@@ -1,11 +1,17 @@
 // Helpers shared by the app's test groups.
 #pragma once
 
+#include <atomic>
 #include <cstdlib>
+#include <future>
+#include <map>
+#include <string>
 
 #include <QColor>
-#include <QImage>
 #include <QString>
+#include <QTest>
+
+#include "benchmark_coordinator.h"
 
 // Colours painted into an 8-bit image are compared with a small tolerance.
 inline bool colorsNear(const QColor& a, const QColor& b, int tolerance = 3)
@@ -23,9 +29,37 @@ inline QString describe(const QColor& c)
     QVERIFY2(colorsNear((actual), (expected)),                                                     \
              qPrintable(QStringLiteral("got %1, want %2").arg(describe(actual), describe(expected))))
 
-int runPaletteTests(int argc, char** argv);
-int runButtonTests(int argc, char** argv);
-int runCoordinatorTests(int argc, char** argv);
-int runAboutTests(int argc, char** argv);
-int runMainViewTests(int argc, char** argv);
-int runShellTests(int argc, char** argv);
+// A stand-in for the series: reports `reports` iterations, waits at its end
+// until released when `held`, and returns `result`. Must outlive its runs.
+struct FakeSeries {
+    int reports = BenchmarkCoordinator::iterationsPerSeries;
+    bool held = false;
+    BenchmarkResult result{};
+    std::promise<void> release;
+    std::shared_future<void> released = release.get_future().share();
+    std::atomic<int> calls{0};
+
+    BenchmarkResult run(BenchmarkProgressFn callback, void* context)
+    {
+        calls.fetch_add(1);
+        for (int i = 1; i <= reports; ++i)
+            callback(i, 8388608, context, 0.001);
+        if (held)
+            released.wait();
+        return result;
+    }
+    BenchmarkCoordinator::SeriesFunction function()
+    {
+        return [this](BenchmarkProgressFn callback, void* context) { return run(callback, context); };
+    }
+};
+
+// Each group registers itself under the name ctest passes as the first argument.
+using TestGroup = int (*)(int argc, char** argv);
+std::map<std::string, TestGroup>& testGroups();
+
+#define NUMERA_TEST_GROUP(name, TestClass)                                                         \
+    static const bool registered##TestClass = (testGroups()[name] = [](int argc, char** argv) {    \
+        TestClass test;                                                                            \
+        return QTest::qExec(&test, argc, argv);                                                    \
+    }, true)

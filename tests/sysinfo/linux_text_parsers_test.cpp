@@ -8,9 +8,7 @@ using Cpus = std::vector<int32_t>;
 
 TEST(CpuList, RangesAndSingles) {
     EXPECT_EQ(sysinfo_parse_cpu_list("0-3,8-11\n"), Cpus({0, 1, 2, 3, 8, 9, 10, 11}));
-    EXPECT_EQ(sysinfo_parse_cpu_list("5"), Cpus({5}));
     EXPECT_EQ(sysinfo_parse_cpu_list("3,1,2-2,0-3"), Cpus({0, 1, 2, 3}));  // overlaps count once
-    EXPECT_EQ(sysinfo_parse_cpu_list(""), Cpus());
     EXPECT_EQ(sysinfo_parse_cpu_list("\n"), Cpus());  // what "offline" holds when all are online
     EXPECT_EQ(sysinfo_parse_cpu_list("0-8191")->size(), 8192u);
     for (const char* bad : {"3-1", "0-", "-2", "a", "0,,1", "0,", "1-2-3", "8192", "0-99999999999999999999",
@@ -21,25 +19,19 @@ TEST(CpuList, RangesAndSingles) {
 
 TEST(Integers, WholeValueOnly) {
     EXPECT_EQ(sysinfo_parse_integer(" 4400000\n"), 4400000);
-    EXPECT_EQ(sysinfo_parse_integer("-1\n"), -1);
     EXPECT_EQ(sysinfo_parse_integer("9223372036854775807"), INT64_MAX);
     for (const char* bad : {"", "\n", "12kHz", "1 2", "9223372036854775808", "0x10", "\xff"}) {
         EXPECT_EQ(sysinfo_parse_integer(bad), std::nullopt) << bad;
     }
     EXPECT_EQ(sysinfo_parse_integer_list("408000 600000  1416000 \n"),
               std::vector<int64_t>({408000, 600000, 1416000}));
-    EXPECT_EQ(sysinfo_parse_integer_list(""), std::vector<int64_t>());
     EXPECT_EQ(sysinfo_parse_integer_list("408000 -1"), std::nullopt);
-    EXPECT_EQ(sysinfo_parse_integer_list("408000 fast"), std::nullopt);
 }
 
 TEST(Cpuinfo, FirstMatchingKeyTrimmed) {
-    const char* text =
-        "processor\t: 0\nmodel\t\t: 2\nmodel name\t: AMD EPYC 9R14 96-Core Processor  \nflags: a:b\n\n"
-        "processor\t: 1\nmodel name\t: Second\n";
-    EXPECT_EQ(sysinfo_cpuinfo_value(text, "model name"), "AMD EPYC 9R14 96-Core Processor");
+    const char* text = "processor\t: 0\nmodel\t\t: 2\nmodel name\t: AMD EPYC 9R14  \n\nmodel name\t: Second\n";
+    EXPECT_EQ(sysinfo_cpuinfo_value(text, "model name"), "AMD EPYC 9R14");
     EXPECT_EQ(sysinfo_cpuinfo_value(text, "model"), "2");
-    EXPECT_EQ(sysinfo_cpuinfo_value(text, "flags"), "a:b");
     EXPECT_EQ(sysinfo_cpuinfo_value(text, "Hardware"), std::nullopt);
     EXPECT_EQ(sysinfo_cpuinfo_value("model name\t:\n", "model name"), "");
     EXPECT_EQ(sysinfo_cpuinfo_value("model name", "model name"), std::nullopt);  // no colon
@@ -54,13 +46,10 @@ TEST(Cpuinfo, ArmCoreNames) {
     EXPECT_EQ(sysinfo_arm_cpu_name(arm_block("0x41", "0xd0c") + arm_block("0x41", "0xd0c")), "ARM Neoverse-N1");
     EXPECT_EQ(sysinfo_arm_cpu_name(arm_block("0x41", "0xd05") + arm_block("0x41", "0xd0b")),
               "ARM Cortex-A55 + Cortex-A76");
-    EXPECT_EQ(sysinfo_arm_cpu_name(arm_block("0x61", "0x022") + arm_block("0x61", "0x023")),
-              "Apple M1 Icestorm + M1 Firestorm");
     EXPECT_EQ(sysinfo_arm_cpu_name(arm_block("0x41", "0xd03") + arm_block("0x61", "0x033")),
               "ARM Cortex-A53 + Apple M2 Avalanche");
     // One unknown kind would misname the machine, so no name at all.
     EXPECT_EQ(sysinfo_arm_cpu_name(arm_block("0x41", "0xd03") + arm_block("0x41", "0xfff")), std::nullopt);
-    EXPECT_EQ(sysinfo_arm_cpu_name(arm_block("0x4e", "0x004")), std::nullopt);
     EXPECT_EQ(sysinfo_arm_cpu_name("CPU part\t: 0xd03\n"), std::nullopt);
     EXPECT_EQ(sysinfo_arm_cpu_name(arm_block("0x41", "junk")), std::nullopt);
     EXPECT_EQ(sysinfo_arm_cpu_name("processor\t: 0\nmodel name\t: Intel\n"), std::nullopt);
@@ -69,34 +58,25 @@ TEST(Cpuinfo, ArmCoreNames) {
 TEST(Meminfo, TotalInBytes) {
     EXPECT_EQ(sysinfo_meminfo_total_bytes("MemTotal:       24683748 kB\nMemFree: 1 kB\n"), int64_t{24683748} * 1024);
     EXPECT_EQ(sysinfo_meminfo_total_bytes("MemFree: 1 kB\nMemTotal: 16 kB"), 16384);
-    for (const char* bad : {"", "MemFree: 16 kB\n", "MemTotal: 16 MB\n", "MemTotal: 16\n", "MemTotal: -16 kB\n",
-                            "MemTotal: lots kB\n", "MemTotal: 9007199254740992 kB\n", " MemTotal: 16 kB\n"}) {
+    for (const char* bad : {"MemFree: 16 kB\n", "MemTotal: 16 MB\n", "MemTotal: -16 kB\n",
+                            "MemTotal: 9007199254740992 kB\n"}) {
         EXPECT_EQ(sysinfo_meminfo_total_bytes(bad), std::nullopt) << bad;
     }
 }
 
 TEST(OsRelease, ShellStyleValues) {
     const char* text =
-        "# comment NAME=Wrong\n"
-        "NAME=\"Debian GNU/Linux\"\n"
-        "VERSION_ID='12'\n"
+        "# NAME=Comment\nNAME=\"Debian GNU/Linux\"\nVERSION_ID='12'\n"
         "VERSION=\"12 (bookworm) \\\"quoted\\\" \\\\ \\$HOME \\n\"\n"
-        "ID=debian\n"
-        "  VARIANT = spaced\n"
-        "BROKEN=\"unterminated\n"
-        "BUILD_ID=\"first\"\nBUILD_ID=second\n"
-        "EMPTY=\"\"\n"
-        "BYTES=\"caf\xe9\"\n";
+        "  VARIANT = spaced\nBROKEN=\"unterminated\nID=\"first\"\nID=debian\nEMPTY=\"\"\n";
     EXPECT_EQ(sysinfo_os_release_value(text, "NAME"), "Debian GNU/Linux");
     EXPECT_EQ(sysinfo_os_release_value(text, "VERSION_ID"), "12");
     EXPECT_EQ(sysinfo_os_release_value(text, "VERSION"), "12 (bookworm) \"quoted\" \\ $HOME \\n");
-    EXPECT_EQ(sysinfo_os_release_value(text, "ID"), "debian");
-    EXPECT_EQ(sysinfo_os_release_value(text, "BUILD_ID"), "second");
+    EXPECT_EQ(sysinfo_os_release_value(text, "ID"), "debian");  // the last assignment wins
     EXPECT_EQ(sysinfo_os_release_value(text, "EMPTY"), "");
-    EXPECT_EQ(sysinfo_os_release_value(text, "BYTES"), "caf\xe9");
-    EXPECT_EQ(sysinfo_os_release_value(text, "BROKEN"), std::nullopt);
-    EXPECT_EQ(sysinfo_os_release_value(text, "VARIANT"), std::nullopt);  // not a valid assignment
-    EXPECT_EQ(sysinfo_os_release_value(text, "VERS"), std::nullopt);
+    for (const char* absent : {"BROKEN", "VARIANT", "VERS"}) {
+        EXPECT_EQ(sysinfo_os_release_value(text, absent), std::nullopt) << absent;
+    }
 }
 
 }  // namespace
