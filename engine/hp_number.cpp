@@ -3,6 +3,9 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "engine/engine_isa.h"
+#include "engine/word_vectors.h"
+
 namespace {
 
 inline int16_t word_of(int32_t v) { return static_cast<int16_t>(v); }
@@ -21,6 +24,103 @@ inline int64_t floor_div(int64_t a, int64_t b) {
     if ((a % b != 0) && ((a < 0) != (b < 0))) --q;
     return q;
 }
+
+// out[i + o] = big[i] + small[i - shift] + carry, reduced by R, for i from
+// hi - 1 down to lo (small taken only when with_small); returns the carry out
+// of word lo. Reads every input word of a position before it writes there,
+// so out may be big or small.
+template <bool with_small>
+ENGINE_INLINE int32_t add_run(int32_t lo, int32_t hi, int32_t r, int32_t shift, const int16_t* big,
+                              const int16_t* small, int16_t* out, int32_t o, int32_t carry) {
+    using namespace wv;
+    auto one = [&](int32_t i) {
+        const int32_t v = big[i] + (with_small ? small[i - shift] : 0) + carry;
+        carry = v >= r ? 1 : 0;
+        out[i + o] = word_of(v - carry * r);
+    };
+    int32_t i = hi - 1;
+    for (const int32_t end = hi - scalar_head(lo, hi); i >= end; --i) one(i);
+    const I16 R = splat(r), R1 = splat(r - 1);
+    for (int32_t j = i - (lanes - 1); j >= lo; j -= lanes) {
+        I16 s = load(big + j), s1 = load(big + j + 1);
+        if (with_small) {
+            s += load(small + j - shift);
+            s1 += load(small + j + 1 - shift);
+        }
+        I16 c;
+        if (block_carries(s1 >= R, s == R1, carry, &c)) {
+            const I16 v = s + c;
+            const I16 out_carry = v >= R;
+            store(out + j + o, v - (out_carry & R));
+            carry = -out_carry[0];
+        } else {
+            for (int32_t k = j + lanes - 1; k >= j; --k) one(k);
+        }
+    }
+    return carry;
+}
+
+// out[i] = big[i] - small[i - shift] - borrow, lifted by R when negative,
+// for i from hi - 1 down to lo; returns the borrow out of word lo.
+template <bool with_small>
+ENGINE_INLINE int32_t sub_run(int32_t lo, int32_t hi, int32_t r, int32_t shift, const int16_t* big,
+                              const int16_t* small, int16_t* out, int32_t borrow) {
+    using namespace wv;
+    auto one = [&](int32_t i) {
+        const int32_t v = big[i] - (with_small ? small[i - shift] : 0) - borrow;
+        borrow = v < 0 ? 1 : 0;
+        out[i] = word_of(v + borrow * r);
+    };
+    int32_t i = hi - 1;
+    for (const int32_t end = hi - scalar_head(lo, hi); i >= end; --i) one(i);
+    const I16 R = splat(r), zero = splat(0);
+    for (int32_t j = i - (lanes - 1); j >= lo; j -= lanes) {
+        I16 d = load(big + j), d1 = load(big + j + 1);
+        if (with_small) {
+            d -= load(small + j - shift);
+            d1 -= load(small + j + 1 - shift);
+        }
+        I16 c;
+        if (block_carries(d1 < zero, d == zero, borrow, &c)) {
+            const I16 v = d - c;
+            const I16 out_borrow = v < zero;
+            store(out + j, v + (out_borrow & R));
+            borrow = -out_borrow[0];
+        } else {
+            for (int32_t k = j + lanes - 1; k >= j; --k) one(k);
+        }
+    }
+    return borrow;
+}
+
+ENGINE_INLINE int32_t hp_add_magnitudes_impl(int32_t n, uint32_t R, int32_t shift, const int16_t* big,
+                                          const int16_t* small, int16_t* out) {
+    const int32_t r = static_cast<int32_t>(R);
+    const int32_t split = shift < n ? (shift < 0 ? 0 : shift) : n;
+    // Words of small that would fall beyond the last word are ignored.
+    const int32_t carry = add_run<true>(split, n, r, shift, big, small, out, 0, 0);
+    return add_run<false>(0, split, r, shift, big, small, out, 0, carry);
+}
+
+ENGINE_INLINE void hp_sub_magnitudes_impl(int32_t n, uint32_t R, int32_t shift, const int16_t* big,
+                                       const int16_t* small, int16_t* out) {
+    const int32_t r = static_cast<int32_t>(R);
+    const int32_t split = shift < n ? (shift < 0 ? 0 : shift) : n;
+    const int32_t borrow = sub_run<true>(split, n, r, shift, big, small, out, 0);
+    sub_run<false>(0, split, r, shift, big, small, out, borrow);
+}
+
+// The sums of words 0 .. n-2 written one place to the right (out[i + 1]),
+// with the carry of the sum of words n-1, whose own word is dropped.
+ENGINE_INLINE void add_shifted_right_impl(int32_t n, int32_t r, const int16_t* big, const int16_t* small,
+                                          int16_t* out) {
+    if (n < 2) return;
+    const int32_t carry = (big[n - 1] + small[n - 1] >= r) ? 1 : 0;
+    add_run<true>(0, n - 1, r, 0, big, small, out, 1, carry);
+}
+ENGINE_VARIANTS(void, add_shifted_right,
+                (int32_t n, int32_t r, const int16_t* big, const int16_t* small, int16_t* out),
+                (n, r, big, small, out))
 
 // x + s*y for the magnitude case: |x| and |y| add. Sign of the result is sx.
 void add_same_sign(int32_t n, int32_t r, const HpNumber* x, const HpNumber* y, int32_t sx,
@@ -42,15 +142,7 @@ void add_same_sign(int32_t n, int32_t r, const HpNumber* x, const HpNumber* y, i
     if (shift == 0 && big->words[0] + small->words[0] >= r) {
         // A carry out of word 0 is certain: form the sums one place to the
         // right directly instead of shifting afterwards.
-        int32_t carry = 0;
-        if (n >= 2) {
-            carry = (big->words[n - 1] + small->words[n - 1] >= r) ? 1 : 0;
-        }
-        for (int32_t i = n - 1; i >= 1; --i) {
-            int32_t v = big->words[i - 1] + small->words[i - 1] + carry;
-            carry = v >= r ? 1 : 0;
-            z->words[i] = word_of(v - carry * r);
-        }
+        add_shifted_right(n, r, big->words, small->words, z->words);
         z->words[0] = 1;
         z->exponent = exponent + 1;
         z->sign = sx;
@@ -162,41 +254,15 @@ void hp_sub(int32_t n, uint32_t R, const HpNumber* x, const HpNumber* y, HpNumbe
     add_signed(n, R, x, y, -y->sign, z);
 }
 
-int32_t hp_add_magnitudes(int32_t n, uint32_t R, int32_t shift, const int16_t* big,
-                          const int16_t* small, int16_t* out) {
-    const int32_t r = static_cast<int32_t>(R);
-    int32_t carry = 0;
-    int32_t i = n - 1;
-    // Words of small that would fall beyond the last word are ignored.
-    for (; i >= shift; --i) {
-        int32_t v = big[i] + small[i - shift] + carry;
-        carry = v >= r ? 1 : 0;
-        out[i] = word_of(v - carry * r);
-    }
-    for (; i >= 0; --i) {
-        int32_t v = big[i] + carry;
-        carry = v >= r ? 1 : 0;
-        out[i] = word_of(v - carry * r);
-    }
-    return carry;
-}
+ENGINE_VARIANTS(int32_t, hp_add_magnitudes,
+                (int32_t n, uint32_t R, int32_t shift, const int16_t* big, const int16_t* small,
+                 int16_t* out),
+                (n, R, shift, big, small, out))
 
-void hp_sub_magnitudes(int32_t n, uint32_t R, int32_t shift, const int16_t* big,
-                       const int16_t* small, int16_t* out) {
-    const int32_t r = static_cast<int32_t>(R);
-    int32_t borrow = 0;
-    int32_t i = n - 1;
-    for (; i >= shift; --i) {
-        int32_t v = big[i] - small[i - shift] - borrow;
-        borrow = v < 0 ? 1 : 0;
-        out[i] = word_of(v + borrow * r);
-    }
-    for (; i >= 0; --i) {
-        int32_t v = big[i] - borrow;
-        borrow = v < 0 ? 1 : 0;
-        out[i] = word_of(v + borrow * r);
-    }
-}
+ENGINE_VARIANTS(void, hp_sub_magnitudes,
+                (int32_t n, uint32_t R, int32_t shift, const int16_t* big, const int16_t* small,
+                 int16_t* out),
+                (n, R, shift, big, small, out))
 
 void hp_mul_small(int32_t n, uint32_t R, const HpNumber* x, double m, HpNumber* z) {
     if (x->sign == 0) {
@@ -267,32 +333,55 @@ void hp_div_small(int32_t n, uint32_t R, const HpNumber* x, int64_t m, HpNumber*
     z->sign = sign;
 }
 
+namespace {
+
+// z = x / 2; see hp_half. Every word of z depends on two neighbouring words
+// of x, and the loops run in the direction that reads both before either
+// is overwritten, so z may be x.
+ENGINE_INLINE void half_words_impl(int32_t n, uint32_t R, const HpNumber* x, HpNumber* z) {
+    using namespace wv;
+    const int32_t r = static_cast<int32_t>(R);
+    const int16_t* xw = x->words;
+    int16_t* zw = z->words;
+    const I16 Rv = splat(r), one = splat(1);
+    if (xw[0] == 1) {
+        // 1.xxx / 2 starts one word lower: every word takes half of the next
+        // one plus the remainder carried down from its own old value.
+        int32_t j = 0;
+        for (; j + lanes < n; j += lanes) {
+            const I16 odd = load(xw + j) & one;
+            store(zw + j, (load(xw + j + 1) + (-odd & Rv)) >> 1);
+        }
+        for (; j < n - 1; ++j) {
+            const int32_t odd = xw[j] & 1;
+            zw[j] = word_of((xw[j + 1] + r * odd) / 2);
+        }
+        zw[n - 1] = word_of(r * (xw[n - 1] & 1) / 2);
+        z->exponent = x->exponent - 1;
+    } else {
+        int32_t j = n - 1;
+        for (; j - lanes >= 0; j -= lanes) {
+            const int32_t low = j - lanes + 1;
+            const I16 odd = load(xw + low - 1) & one;
+            store(zw + low, (load(xw + low) + (-odd & Rv)) >> 1);
+        }
+        for (; j >= 1; --j) zw[j] = word_of((xw[j] + r * (xw[j - 1] & 1)) / 2);
+        zw[0] = word_of(xw[0] / 2);
+        z->exponent = x->exponent;
+    }
+}
+
+ENGINE_VARIANTS(void, half_words, (int32_t n, uint32_t R, const HpNumber* x, HpNumber* z), (n, R, x, z))
+
+}  // namespace
+
 void hp_half(int32_t n, uint32_t R, const HpNumber* x, HpNumber* z) {
     if (x->sign == 0 || n < 1) {
         hp_set_zero(n, z);
         return;
     }
-    const int32_t r = static_cast<int32_t>(R);
     const int32_t sign = x->sign;
-    if (x->words[0] == 1) {
-        // 1.xxx / 2 starts one word lower: every word takes half of the next
-        // one plus the remainder carried down from its own old value.
-        for (int32_t j = 0; j < n - 1; ++j) {
-            const int32_t odd = x->words[j] & 1;
-            z->words[j] = word_of((x->words[j + 1] + r * odd) / 2);
-        }
-        z->words[n - 1] = word_of(r * (x->words[n - 1] & 1) / 2);
-        z->exponent = x->exponent - 1;
-    } else {
-        int32_t odd_prev = x->words[0] & 1;
-        z->words[0] = word_of(x->words[0] / 2);
-        for (int32_t j = 1; j < n; ++j) {
-            const int32_t w = x->words[j];
-            z->words[j] = word_of((w + r * odd_prev) / 2);
-            odd_prev = w & 1;
-        }
-        z->exponent = x->exponent;
-    }
+    half_words(n, R, x, z);
     z->sign = sign;
 }
 

@@ -3,8 +3,10 @@
 #include <cmath>
 #include <cstring>
 
+#include "engine/engine_isa.h"
 #include "engine/fft_spectrum.h"
 #include "engine/spectrum_pairs.h"
+#include "engine/word_vectors.h"
 #include "fft/fft.h"
 
 namespace {
@@ -148,10 +150,62 @@ int32_t hp_first_nonzero(const HpNumber* x, int32_t from, int32_t end) {
     return -1;
 }
 
+namespace {
+
+// buf[j + 1] = the balanced digit of word j of w, for j from hi - 1 down to
+// 2; returns the lend out of word 2 (the one more that word 1 takes). A
+// word of R/2 or more becomes negative and lends one to the word above,
+// which halves the magnitudes entering the transform; a word of R/2 - 1
+// passes a lend on, since taking one more brings it to R/2.
+ENGINE_INLINE int32_t balanced_digits_impl(int32_t hi, int32_t r, const int16_t* w, double* buf) {
+    using namespace wv;
+    typedef int32_t I32x16 __attribute__((vector_size(64)));
+    typedef double F64x8 __attribute__((vector_size(64)));
+    const int32_t half_r = r / 2;
+    const int32_t lo = 2;
+    int32_t lend = 0;
+    auto one = [&](int32_t j) {
+        const int32_t v = w[j] + lend;
+        lend = v >= half_r ? 1 : 0;
+        buf[j + 1] = v - lend * r;
+    };
+    int32_t j = hi - 1;
+    for (const int32_t end = hi - scalar_head(lo, hi); j >= end; --j) one(j);
+    const I16 R = splat(r), H = splat(half_r), H1 = splat(half_r - 1);
+    for (int32_t b = j - (lanes - 1); b >= lo; b -= lanes) {
+        const I16 x = load(w + b);
+        I16 c;
+        if (block_carries(load(w + b + 1) >= H, x == H1, lend, &c)) {
+            const I16 v = x + c;
+            const I16 lends = v >= H;
+            const I16 digits = v - (lends & R);
+            lend = -lends[0];
+            const I32x16 lo16 = __builtin_convertvector(
+                __builtin_shufflevector(digits, digits, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15), I32x16);
+            const I32x16 hi16 = __builtin_convertvector(
+                __builtin_shufflevector(digits, digits, 16, 17, 18, 19, 20, 21, 22, 23, 24, 25, 26, 27, 28, 29, 30, 31),
+                I32x16);
+            const F64x8 f[4] = {
+                __builtin_convertvector(__builtin_shufflevector(lo16, lo16, 0, 1, 2, 3, 4, 5, 6, 7), F64x8),
+                __builtin_convertvector(__builtin_shufflevector(lo16, lo16, 8, 9, 10, 11, 12, 13, 14, 15), F64x8),
+                __builtin_convertvector(__builtin_shufflevector(hi16, hi16, 0, 1, 2, 3, 4, 5, 6, 7), F64x8),
+                __builtin_convertvector(__builtin_shufflevector(hi16, hi16, 8, 9, 10, 11, 12, 13, 14, 15), F64x8)};
+            std::memcpy(buf + b + 1, f, sizeof f);
+        } else {
+            for (int32_t k = b + lanes - 1; k >= b; --k) one(k);
+        }
+    }
+    return lend;
+}
+
+ENGINE_VARIANTS(int32_t, balanced_digits, (int32_t hi, int32_t r, const int16_t* w, double* buf),
+                (hi, r, w, buf))
+
+}  // namespace
+
 void hp_load_transform(int32_t m, uint32_t R, const HpNumber* x, int32_t s, int32_t nfft,
                        double* buf) {
     const int32_t r = static_cast<int32_t>(R);
-    const int32_t half_r = r / 2;
     const int32_t first_zero = m < 0 ? 1 : m + 1;
     std::memset(buf + first_zero, 0, static_cast<size_t>(nfft + 1 - first_zero) * sizeof(double));
     buf[0] = static_cast<double>(x->exponent) - s;
@@ -163,16 +217,8 @@ void hp_load_transform(int32_t m, uint32_t R, const HpNumber* x, int32_t s, int3
     buf[nfft + 1] = static_cast<double>(x->sign * w[0]);
     buf[1] = w[0];
     if (m < 2) return;
-    // Balanced digits: a word of R/2 or more becomes negative and lends one
-    // to the word above, which halves the magnitudes entering the transform.
-    int32_t borrow = 0;
-    for (int32_t j = m - 1; j >= 2; --j) {
-        const int32_t v = w[j] - borrow;
-        const int32_t lend = v >= half_r ? 1 : 0;
-        buf[j + 1] = v - lend * r;
-        borrow = -lend;
-    }
-    buf[2] = w[1] - borrow;
+    const int32_t lend = balanced_digits(m, r, w, buf);
+    buf[2] = w[1] + lend;
 }
 
 void hp_from_convolution(int32_t n, uint32_t R, int32_t nfft, double* buf, HpNumber* out) {
