@@ -1,4 +1,5 @@
 #include <cstring>
+#include <numeric>
 #include <vector>
 
 #include <QCoreApplication>
@@ -41,8 +42,7 @@ struct Recorder {
 std::vector<int> oneTo(int n)
 {
     std::vector<int> v(static_cast<size_t>(n));
-    for (int i = 0; i < n; ++i)
-        v[static_cast<size_t>(i)] = i + 1;
+    std::iota(v.begin(), v.end(), 1);
     return v;
 }
 
@@ -120,5 +120,5 @@ private slots:
     }
 };
 
-NUMERA_TEST_GROUP("coordinator", TestCoordinator);
+QTEST_MAIN(TestCoordinator)
 #include "test_coordinator.moc"

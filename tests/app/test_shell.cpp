@@ -3,24 +3,11 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QTest>
-#include <QTimer>
 
 #include "about_window_controller.h"
 #include "app_delegate.h"
 #include "main_view_controller.h"
 #include "test_support.h"
-
-namespace {
-
-std::unique_ptr<AppDelegate> launch()
-{
-    auto delegate = std::make_unique<AppDelegate>([](SystemInfo* info) { info->success = 0; },
-                                                  [](BenchmarkProgressFn, void*) { return BenchmarkResult{}; });
-    delegate->applicationDidFinishLaunching();
-    return delegate;
-}
-
-}  // namespace
 
 class TestShell : public QObject {
     Q_OBJECT
@@ -28,11 +15,13 @@ class TestShell : public QObject {
 private slots:
     void windowAndMenu()
     {
-        auto delegate = launch();
-        QMainWindow* window = delegate->window();
+        AppDelegate delegate([](SystemInfo* info) { info->success = 0; },
+                             [](BenchmarkProgressFn, void*) { return BenchmarkResult{}; });
+        delegate.applicationDidFinishLaunching();
+        QMainWindow* window = delegate.window();
         QVERIFY(QTest::qWaitForWindowExposed(window));
         QCOMPARE(window->windowTitle(), QStringLiteral("Numera"));
-        QCOMPARE(window->centralWidget(), delegate->mainViewController());
+        QCOMPARE(window->centralWidget(), delegate.mainViewController());
         // Content 400 x 505 and a window that cannot be resized or maximized.
         QCOMPARE(window->centralWidget()->size(), QSize(400, 505));
         QCOMPARE(window->minimumSize(), window->maximumSize());
@@ -53,18 +42,7 @@ private slots:
         QCOMPARE(items[2]->text(), QStringLiteral("Quit Numera"));
         QCOMPARE(items[2]->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Q));
     }
-
-    void closingTheWindowEndsTheProgram()
-    {
-        auto delegate = launch();
-        QVERIFY(QTest::qWaitForWindowExposed(delegate->window()));
-        QTimer::singleShot(0, delegate->window(), &QWidget::close);
-        QTimer failSafe;
-        connect(&failSafe, &QTimer::timeout, [] { QCoreApplication::exit(3); });
-        failSafe.start(5000);
-        QCOMPARE(QApplication::exec(), 0);  // the event loop ends by itself
-    }
 };
 
-NUMERA_TEST_GROUP("shell", TestShell);
+QTEST_MAIN(TestShell)
 #include "test_shell.moc"

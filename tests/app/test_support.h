@@ -4,8 +4,6 @@
 #include <atomic>
 #include <cstdlib>
 #include <future>
-#include <map>
-#include <string>
 
 #include <QColor>
 #include <QString>
@@ -53,13 +51,3 @@ struct FakeSeries {
         return [this](BenchmarkProgressFn callback, void* context) { return run(callback, context); };
     }
 };
-
-// Each group registers itself under the name ctest passes as the first argument.
-using TestGroup = int (*)(int argc, char** argv);
-std::map<std::string, TestGroup>& testGroups();
-
-#define NUMERA_TEST_GROUP(name, TestClass)                                                         \
-    static const bool registered##TestClass = (testGroups()[name] = [](int argc, char** argv) {    \
-        TestClass test;                                                                            \
-        return QTest::qExec(&test, argc, argv);                                                    \
-    }, true)
