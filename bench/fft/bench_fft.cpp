@@ -3,7 +3,9 @@
 // FFTW_MEASURE. Compare the medians:
 //   bench_fft --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
 // On a shared machine add --benchmark_enable_random_interleaving=true, so that
-// load from elsewhere falls on both sides alike.
+// load from elsewhere falls on both sides alike. Our rows are labelled with the
+// instruction set in use; NUMERA_FFT_ISA=baseline or x86-64-v3 runs a narrower
+// one.
 #include <benchmark/benchmark.h>
 #include <fftw3.h>
 
@@ -12,6 +14,7 @@
 #include <vector>
 
 #include "fft/fft.h"
+#include "fft/fft_dispatch.h"
 
 namespace {
 
@@ -43,6 +46,7 @@ void run_numera(benchmark::State& state, int32_t direction) {
         state.ResumeTiming();
     }
     state.SetItemsProcessed(state.iterations() * points);
+    state.SetLabel(fft_active_isa_name());
 }
 
 void run_fftw(benchmark::State& state, int sign) {

@@ -1,0 +1,743 @@
+// The whole transform for one instruction set: radix-4 decimation-in-
+// frequency stages on plain and odd blocks, the depth-first recursion, the
+// fixed leaf walks, the bit-reversal permutation and the entry. Included by
+// one translation unit per instruction set (see fft_simd.h), which defines
+// FFT_ISA_NS, FFT_ISA_WIDTH (complex values per vector) and FFT_ISA_OPS.
+//
+// Twiddle factors come from the three-term recurrence
+//     w_{k+2} = w_k + 2i sin(step) w_{k+1}
+// (one fused multiply-add per component), restarted from an exact sine and
+// cosine at the first index of every span of 64, so that no factor is more
+// than 63 steps away from an exact value. Cubes w^{3k} run the same
+// recurrence with 2 sin(3 step) and are started with the triple-angle rules;
+// the odd stage also runs it for its factors times e^{i pi/4} and e^{3i pi/4}.
+// Mirror indices Q-k take their factors from those of k, so only the front
+// half of each quarter generates any.
+//
+// Wide vectors change only how many indices or blocks go through one
+// instruction: the recurrence still runs one factor pair at a time, in the
+// same order, and wide twiddles are gathered from its values.
+#pragma once
+
+#include "fft/fft_dispatch.h"
+#include "fft/fft_simd.h"
+
+namespace FFT_ISA_NS {
+
+inline constexpr int width = FFT_ISA_WIDTH;
+
+constexpr double two_pi = 6.283185307179586476925286766559;
+constexpr int32_t reseed_span = 64;
+
+// A factor as a plain pair, for the exact seeds.
+struct unit {
+    double re;
+    double im;
+};
+
+// (cos 3a, sin 3a) from (cos a, sin a).
+FFT_INLINE unit triple(unit w) {
+    return {w.re * fma1(-4.0 * w.im, w.im, 1.0), w.im * fma1(4.0 * w.re, w.re, -1.0)};
+}
+
+// (cos(a + step), sin(a + step)) from (cos a, sin a) by angle addition.
+FFT_INLINE unit rotate(unit w, double cos_step, double sin_step) {
+    return {fma1(w.re, cos_step, -(w.im * sin_step)), fma1(w.im, cos_step, w.re * sin_step)};
+}
+
+FFT_INLINE unit eighth(unit w) { return {sqrt_half * (w.re - w.im), sqrt_half * (w.re + w.im)}; }
+FFT_INLINE unit three_eighths(unit w) {
+    return {-sqrt_half * (w.re + w.im), sqrt_half * (w.re - w.im)};
+}
+
+// The recurrence runs on factors in their plain layout (re, im), several
+// independent ones side by side in one vector: with T = (-t, t) per value,
+//     w_{k+2} = fma(T, swap(w_{k+1}), w_k)
+// gives re = fma(-t, im, re') and im = fma(t, re, im'), the same roundings as
+// the product i t w_{k+1} added to w_k component by component.
+template <class V>
+FFT_INLINE V recur(V w0, V w1, V t) {
+    return fma2(t, swap(w1), w0);
+}
+
+FFT_INLINE bool starts_span(int32_t k) { return k > 1 && ((k - 1) & (reseed_span - 1)) == 0; }
+
+// ------------------------------------------------------ factors to twiddles
+
+template <class V, std::size_t... J>
+FFT_INLINE V dup_re_impl(V a, std::index_sequence<J...>) {
+    return __builtin_shufflevector(a, a, (J & ~std::size_t{1})...);
+}
+template <class V, std::size_t... J>
+FFT_INLINE V dup_im_impl(V a, std::index_sequence<J...>) {
+    return __builtin_shufflevector(a, a, (J | 1)...);
+}
+
+// Twiddles of W factors held as (re, im) values.
+template <class V>
+FFT_INLINE twiddle<V> to_twiddle(V w) {
+    return {dup_re_impl(w, lane_seq<V>{}), dup_im_impl(w, lane_seq<V>{}) * neg_re<V>()};
+}
+
+// Factors of the mirror index Q-k from those of k: w^{Q-k} = i*conj(w^k) and
+// w^{3(Q-k)} = -i*conj(w^{3k}), since w^Q = i. A vector of mirrors holds them
+// in ascending address order, so the values come in reversed.
+template <class V, std::size_t... J>
+FFT_INLINE V pick_im_reversed(V i, std::index_sequence<J...>) {
+    constexpr std::size_t n = sizeof...(J);
+    return __builtin_shufflevector(i, i, (n - 1 - (J & ~std::size_t{1}))...);
+}
+template <class V, std::size_t... J>
+FFT_INLINE V pick_re_reversed(V a, std::index_sequence<J...>) {
+    constexpr std::size_t n = sizeof...(J);
+    return __builtin_shufflevector(a, a, (n - 2 - (J & ~std::size_t{1}))...);
+}
+
+// i*conj(w): (w_im, w_re).
+template <class V>
+FFT_INLINE twiddle<V> mirror_i(V w) {
+    return {pick_im_reversed(w, lane_seq<V>{}), pick_re_reversed(w, lane_seq<V>{}) * neg_re<V>()};
+}
+// -i*conj(w): (-w_im, -w_re).
+template <class V>
+FFT_INLINE twiddle<V> mirror_neg_i(V w) {
+    return {-pick_im_reversed(w, lane_seq<V>{}), pick_re_reversed(w, lane_seq<V>{}) * neg_im<V>()};
+}
+
+// Value Slot of each of W recurrence states (R values each) in one vector:
+// the factors of W consecutive indices.
+template <int W, int Slot>
+FFT_INLINE cvec<W> pick(const v2* s) {
+    constexpr int a = 2 * Slot, b = 2 * Slot + 1;
+    if constexpr (W == 1) {
+        return __builtin_shufflevector(s[0], s[0], a, b);
+    } else if constexpr (W == 2) {
+        return __builtin_shufflevector(s[0], s[1], a, b, a + 4, b + 4);
+    } else {
+        const v4 lo = __builtin_shufflevector(s[0], s[1], 0, 1, 2, 3, 4, 5, 6, 7);
+        const v4 hi = __builtin_shufflevector(s[2], s[3], 0, 1, 2, 3, 4, 5, 6, 7);
+        return __builtin_shufflevector(lo, hi, a, b, a + 4, b + 4, a + 8, b + 8, a + 12, b + 12);
+    }
+}
+
+template <int W, int Slot>
+FFT_INLINE cvec<W> pick(const v4* s) {
+    constexpr int a = 2 * Slot, b = 2 * Slot + 1;
+    if constexpr (W == 1) {
+        return __builtin_shufflevector(s[0], s[0], a, b);
+    } else if constexpr (W == 2) {
+        return __builtin_shufflevector(s[0], s[1], a, b, a + 8, b + 8);
+    } else {
+        const v4 lo = __builtin_shufflevector(s[0], s[1], a, b, a + 8, b + 8, a, b, a + 8, b + 8);
+        const v4 hi = __builtin_shufflevector(s[2], s[3], a, b, a + 8, b + 8, a, b, a + 8, b + 8);
+        return __builtin_shufflevector(lo, hi, 0, 1, 2, 3, 8, 9, 10, 11);
+    }
+}
+
+// ---------------------------------------------------------------- plain stage
+
+// x = (w^k, w^{3k}) and y = the same at k+1; each step moves both one index on.
+struct plain_factors {
+    v2 x, y, t;
+    double cos_step, sin_step, step;
+
+    FFT_INLINE void set(unit w) {
+        const unit next = rotate(w, cos_step, sin_step);
+        const unit w3 = triple(w), next3 = triple(next);
+        x = v2{w.re, w.im, w3.re, w3.im};
+        y = v2{next.re, next.im, next3.re, next3.im};
+    }
+
+    FFT_INLINE void seed(int32_t k) {
+        double s, c;
+        sincos1(static_cast<double>(k) * step, &s, &c);
+        set(unit{c, s});
+    }
+
+    FFT_INLINE explicit plain_factors(double step_angle) : step(step_angle) {
+        sincos1(step, &sin_step, &cos_step);
+        set(unit{cos_step, sin_step});
+        const double t1 = 2.0 * sin_step;
+        const double t3 = 2.0 * triple(unit{cos_step, sin_step}).im;
+        t = v2{-t1, t1, -t3, t3};
+    }
+
+    // Returns the factors of the current index and steps on.
+    FFT_INLINE v2 next() {
+        const v2 current = x;
+        x = y;
+        y = recur(current, y, t);
+        return current;
+    }
+};
+
+template <class V, bool Conj>
+FFT_INLINE void plain_at(double* p, int32_t qd, twiddle<V> w1, twiddle<V> w3) {
+    V y0 = load<V, Conj>(p), y1 = load<V, Conj>(p + qd);
+    V y2 = load<V, Conj>(p + 2 * qd), y3 = load<V, Conj>(p + 3 * qd);
+    butterfly_plain(y0, y1, y2, y3, w1, w3);
+    store(p, y0);
+    store(p + qd, y1);
+    store(p + 2 * qd, y2);
+    store(p + 3 * qd, y3);
+}
+
+template <bool Conj>
+FFT_INLINE void plain_at0(double* p, int32_t qd) {
+    v1 y0 = load<v1, Conj>(p), y1 = load<v1, Conj>(p + qd);
+    v1 y2 = load<v1, Conj>(p + 2 * qd), y3 = load<v1, Conj>(p + 3 * qd);
+    butterfly_plain0(y0, y1, y2, y3);
+    store(p, y0);
+    store(p + qd, y1);
+    store(p + 2 * qd, y2);
+    store(p + 3 * qd, y3);
+}
+
+// Front indices k .. k+G-1 and their mirrors Q-k-G+1 .. Q-k, in vectors of W,
+// for as long as whole groups fit before the middle; smaller groups take the
+// rest. Spans start at k = 1 mod 64, so only the first index of a group can
+// start one.
+template <int G, bool Conj>
+FFT_INLINE int32_t plain_fronts(double* d, int32_t q, int32_t qd, int32_t half, int32_t k,
+                                plain_factors& f) {
+    constexpr int W = G < width ? G : width;
+    typedef cvec<W> V;
+    for (; k + G - 1 <= half - 2; k += G) {
+        if (starts_span(k)) f.seed(k);
+        v2 s[G];
+        for (int j = 0; j < G; ++j) s[j] = f.next();
+        for (int j = 0; j < G; j += W) {
+            const V w1 = pick<W, 0>(s + j), w3 = pick<W, 1>(s + j);
+            plain_at<V, Conj>(d + 2 * (k + j), qd, to_twiddle(w1), to_twiddle(w3));
+            plain_at<V, Conj>(d + 2 * (q - k - j - W + 1), qd, mirror_i(w1), mirror_neg_i(w3));
+        }
+    }
+    if constexpr (G > 2) {
+        return plain_fronts<G / 2, Conj>(d, q, qd, half, k, f);
+    } else {
+        return k;
+    }
+}
+
+// Index k and its mirror Q-k share the factors: w^{Q-k} = i conj(w^k).
+template <bool Conj>
+FFT_INLINE void stage_plain_impl(int32_t n, double* d) {
+    const int32_t q = n / 8;   // complex values per quarter
+    const int32_t qd = n / 4;  // doubles per quarter
+    const int32_t half = q / 2;
+    plain_at0<Conj>(d, qd);
+    plain_factors f(2.0 * two_pi / static_cast<double>(n));
+    constexpr int group = width < 2 ? 2 : width;
+    const int32_t k = plain_fronts<group, Conj>(d, q, qd, half, 1, f);
+    // k = half - 1, its mirror half + 1, and half itself, whose factor is the
+    // eighth turn with the recurrence's value standing in for sqrt(1/2).
+    const v1 w1 = pick<1, 0>(&f.x), w3 = pick<1, 1>(&f.x);
+    plain_at<v1, Conj>(d + 2 * k, qd, to_twiddle(w1), to_twiddle(w3));
+    plain_at<v1, Conj>(d + 2 * (q - k), qd, mirror_i(w1), mirror_neg_i(w3));
+    const double r = f.y[0];
+    plain_at<v1, Conj>(d + 2 * half, qd, make_twiddle<v1>(r, r), make_twiddle<v1>(-r, r));
+}
+
+// ------------------------------------------------------------------ odd stage
+
+// x = (a, b, c, d) at k with a = w^{k/2}, b = e^{i pi/4} a, c = w^{3k/2},
+// d = e^{3i pi/4} c; y the same at k+1.
+struct odd_factors {
+    v4 x, y, t;
+    double cos_step, sin_step, step;
+
+    FFT_INLINE static v4 pack(unit a) {
+        const unit c = triple(a), b = eighth(a), e = three_eighths(c);
+        return v4{a.re, a.im, b.re, b.im, c.re, c.im, e.re, e.im};
+    }
+
+    FFT_INLINE void set(unit a) {
+        x = pack(a);
+        y = pack(rotate(a, cos_step, sin_step));
+    }
+
+    FFT_INLINE void seed(int32_t k) {
+        double s, c;
+        sincos1(static_cast<double>(k) * step, &s, &c);
+        set(unit{c, s});
+    }
+
+    FFT_INLINE explicit odd_factors(double step_angle) : step(step_angle) {
+        sincos1(step, &sin_step, &cos_step);
+        set(unit{cos_step, sin_step});
+        const double t1 = 2.0 * sin_step;
+        const double t3 = 2.0 * triple(unit{cos_step, sin_step}).im;
+        t = v4{-t1, t1, -t1, t1, -t3, t3, -t3, t3};
+    }
+
+    FFT_INLINE v4 next() {
+        const v4 current = x;
+        x = y;
+        y = recur(current, y, t);
+        return current;
+    }
+};
+
+template <class V>
+FFT_INLINE void odd_at(double* p, int32_t qd, twiddle<V> a, twiddle<V> b, twiddle<V> c,
+                       twiddle<V> dd) {
+    V y0 = load<V>(p), y1 = load<V>(p + qd), y2 = load<V>(p + 2 * qd), y3 = load<V>(p + 3 * qd);
+    butterfly_odd(y0, y1, y2, y3, a, b, c, dd);
+    store(p, y0);
+    store(p + qd, y1);
+    store(p + 2 * qd, y2);
+    store(p + 3 * qd, y3);
+}
+
+FFT_INLINE void odd_at0(double* p, int32_t qd) {
+    v1 y0 = load<v1>(p), y1 = load<v1>(p + qd), y2 = load<v1>(p + 2 * qd), y3 = load<v1>(p + 3 * qd);
+    butterfly_odd0(y0, y1, y2, y3);
+    store(p, y0);
+    store(p + qd, y1);
+    store(p + 2 * qd, y2);
+    store(p + 3 * qd, y3);
+}
+
+// Butterflies at W consecutive front indices from the factors s[0..W-1], and
+// at their mirrors: with w^{Q/2} = e^{i pi/4}, the factors of the mirror Q-k
+// are a' = i conj(b), b' = i conj(a), c' = -i conj(d), d' = -i conj(c).
+template <int W>
+FFT_INLINE void odd_pair_at(double* front, double* mirror, int32_t qd, const v4* s) {
+    typedef cvec<W> V;
+    const V a = pick<W, 0>(s), b = pick<W, 1>(s), c = pick<W, 2>(s), e = pick<W, 3>(s);
+    odd_at(front, qd, to_twiddle(a), to_twiddle(b), to_twiddle(c), to_twiddle(e));
+    odd_at(mirror, qd, mirror_i(b), mirror_i(a), mirror_neg_i(e), mirror_neg_i(c));
+}
+
+template <int G>
+FFT_INLINE int32_t odd_fronts(double* d, int32_t q, int32_t qd, int32_t half, int32_t k,
+                              odd_factors& f) {
+    constexpr int W = G < width ? G : width;
+    for (; k + G - 1 <= half - 2; k += G) {
+        if (starts_span(k)) f.seed(k);
+        v4 s[G];
+        for (int j = 0; j < G; ++j) s[j] = f.next();
+        for (int j = 0; j < G; j += W) {
+            odd_pair_at<W>(d + 2 * (k + j), d + 2 * (q - k - j - W + 1), qd, s + j);
+        }
+    }
+    if constexpr (G > 2) {
+        return odd_fronts<G / 2>(d, q, qd, half, k, f);
+    } else {
+        return k;
+    }
+}
+
+FFT_INLINE void stage_odd_impl(int32_t n, double* d) {
+    const int32_t q = n / 8;
+    const int32_t qd = n / 4;
+    const int32_t half = q / 2;
+    odd_at0(d, qd);
+    odd_factors f(two_pi / static_cast<double>(n));
+    constexpr int group = width < 2 ? 2 : width;
+    const int32_t k = odd_fronts<group>(d, q, qd, half, 1, f);
+    odd_pair_at<1>(d + 2 * k, d + 2 * (q - k), qd, &f.x);
+    const v1 a = pick<1, 0>(&f.y), b = pick<1, 1>(&f.y), c = pick<1, 2>(&f.y), e = pick<1, 3>(&f.y);
+    odd_at(d + 2 * half, qd, to_twiddle(a), to_twiddle(b), to_twiddle(c), to_twiddle(e));
+}
+
+// ------------------------------------------------------------------- leaves
+
+// W x W transpose of complex values: rows[r] lane c <-> rows[c] lane r.
+FFT_INLINE void transpose(v1*) {}
+
+FFT_INLINE void transpose(v2* r) {
+    const v2 a = r[0], b = r[1];
+    r[0] = __builtin_shufflevector(a, b, 0, 1, 4, 5);
+    r[1] = __builtin_shufflevector(a, b, 2, 3, 6, 7);
+}
+
+FFT_INLINE void transpose(v4* r) {
+    const v4 t0 = __builtin_shufflevector(r[0], r[1], 0, 1, 8, 9, 4, 5, 12, 13);
+    const v4 t1 = __builtin_shufflevector(r[0], r[1], 2, 3, 10, 11, 6, 7, 14, 15);
+    const v4 t2 = __builtin_shufflevector(r[2], r[3], 0, 1, 8, 9, 4, 5, 12, 13);
+    const v4 t3 = __builtin_shufflevector(r[2], r[3], 2, 3, 10, 11, 6, 7, 14, 15);
+    r[0] = __builtin_shufflevector(t0, t2, 0, 1, 2, 3, 8, 9, 10, 11);
+    r[1] = __builtin_shufflevector(t1, t3, 0, 1, 2, 3, 8, 9, 10, 11);
+    r[2] = __builtin_shufflevector(t0, t2, 4, 5, 6, 7, 12, 13, 14, 15);
+    r[3] = __builtin_shufflevector(t1, t3, 4, 5, 6, 7, 12, 13, 14, 15);
+}
+
+// Value j of block l (blocks stride doubles apart) lands in lane l of v[j].
+template <class V, int Count>
+FFT_INLINE void load_blocks(const double* base, int32_t stride, V* v) {
+    constexpr int w = lanes<V> / 2;
+    for (int c = 0; c < Count; c += w) {
+        for (int l = 0; l < w; ++l) v[c + l] = load<V>(base + l * stride + 2 * c);
+        transpose(v + c);
+    }
+}
+
+template <class V, int Count>
+FFT_INLINE void store_blocks(double* base, int32_t stride, V* v) {
+    constexpr int w = lanes<V> / 2;
+    for (int c = 0; c < Count; c += w) {
+        transpose(v + c);
+        for (int l = 0; l < w; ++l) store(base + l * stride + 2 * c, v[c + l]);
+    }
+}
+
+// Lanes whose bit is set in Odd take b, the others a.
+template <unsigned Odd, class V, std::size_t... J>
+FFT_INLINE V select_impl(V a, V b, std::index_sequence<J...>) {
+    constexpr std::size_t n = sizeof...(J);
+    return __builtin_shufflevector(a, b, (((Odd >> (J / 2)) & 1u) ? J + n : J)...);
+}
+
+// Kernels of one sub-block from each of W quarters, lane l holding quarter l;
+// bit l of Odd marks the lanes whose sub-block is odd.
+template <class V, int Count, unsigned Odd>
+FFT_INLINE void kernel_lanes(double* base, int32_t stride) {
+    constexpr unsigned all = (1u << (lanes<V> / 2)) - 1;
+    V v[Count];
+    load_blocks<V, Count>(base, stride, v);
+    if constexpr (Odd == 0) {
+        if constexpr (Count == 8) core8(v); else core16(v);
+    } else if constexpr (Odd == all) {
+        if constexpr (Count == 8) core8_odd(v); else core16_odd(v);
+    } else {
+        V u[Count];
+        for (int j = 0; j < Count; ++j) u[j] = v[j];
+        if constexpr (Count == 8) {
+            core8(v);
+            core8_odd(u);
+        } else {
+            core16(v);
+            core16_odd(u);
+        }
+        for (int j = 0; j < Count; ++j) v[j] = select_impl<Odd>(v[j], u[j], lane_seq<V>{});
+    }
+    store_blocks<V, Count>(base, stride, v);
+}
+
+// A leaf of 4M doubles whose stage has run: each quarter of M = 64 or 128
+// doubles gets the stage of its kind (bit q of OddQuarters marks odd
+// quarters), then the quarter's four sub-blocks go through the kernels of
+// their kinds: plain, odd, plain, and the quarter's own kind. The kernels run
+// across quarters, one sub-block position at a time.
+template <int32_t M, unsigned OddQuarters>
+FFT_INLINE void leaf_walk(double* d) {
+    constexpr int count = M / 8;  // complex values per sub-block
+    constexpr int32_t sub = M / 4;
+    for (int qi = 0; qi < 4; ++qi) {
+        if ((OddQuarters >> qi) & 1u) {
+            stage_odd_impl(M, d + qi * M);
+        } else {
+            stage_plain_impl<false>(M, d + qi * M);
+        }
+    }
+    constexpr int w = width;
+    typedef cvec<w> V;
+    constexpr unsigned all = (1u << w) - 1;
+    [&]<std::size_t... G>(std::index_sequence<G...>) {
+        ((kernel_lanes<V, count, 0>(d + G * w * M, M),
+          kernel_lanes<V, count, all>(d + G * w * M + sub, M),
+          kernel_lanes<V, count, 0>(d + G * w * M + 2 * sub, M),
+          kernel_lanes<V, count, (OddQuarters >> (G * w)) & all>(d + G * w * M + 3 * sub, M)),
+         ...);
+    }(std::make_index_sequence<4 / w>{});
+}
+
+template <int32_t M>
+void leaf_plain_walk(double* d) {
+    leaf_walk<M, 0b0010u>(d);
+}
+
+template <int32_t M>
+void leaf_odd_walk(double* d) {
+    leaf_walk<M, 0b1010u>(d);
+}
+
+void leaf_plain(int32_t n, double* data) {
+    if (n == 256) {
+        leaf_plain_walk<64>(data);
+    } else {
+        leaf_plain_walk<128>(data);
+    }
+}
+
+void leaf_odd(int32_t n, double* data) {
+    if (n == 256) {
+        leaf_odd_walk<64>(data);
+    } else {
+        leaf_odd_walk<128>(data);
+    }
+}
+
+void leaf_small(int32_t n, double* data) {
+    const int32_t m = n / 4;
+    if (n == 64) {
+        kernel8(data);
+        kernel8_odd(data + m);
+        kernel8(data + 2 * m);
+        kernel8(data + 3 * m);
+    } else {
+        kernel16(data);
+        kernel16_odd(data + m);
+        kernel16(data + 2 * m);
+        kernel16(data + 3 * m);
+    }
+}
+
+// --------------------------------------------------------------- recursion
+
+void recurse_odd(int32_t n, double* data);
+
+// Blocks of 512 and 256 doubles run their stage with the length known at
+// compile time, so that its setup folds to constants.
+void recurse_plain(int32_t n, double* data) {
+    if (n == 512) {
+        stage_plain_impl<false>(512, data);
+        leaf_plain_walk<128>(data);
+        return;
+    }
+    if (n == 256) {
+        stage_plain_impl<false>(256, data);
+        leaf_plain_walk<64>(data);
+        return;
+    }
+    stage_plain_impl<false>(n, data);
+    const int32_t m = n / 4;
+    recurse_plain(m, data);
+    recurse_odd(m, data + m);
+    recurse_plain(m, data + 2 * m);
+    recurse_plain(m, data + 3 * m);
+}
+
+void recurse_odd(int32_t n, double* data) {
+    if (n == 512) {
+        stage_odd_impl(512, data);
+        leaf_odd_walk<128>(data);
+        return;
+    }
+    if (n == 256) {
+        stage_odd_impl(256, data);
+        leaf_odd_walk<64>(data);
+        return;
+    }
+    stage_odd_impl(n, data);
+    const int32_t m = n / 4;
+    recurse_plain(m, data);
+    recurse_odd(m, data + m);
+    recurse_plain(m, data + 2 * m);
+    recurse_odd(m, data + 3 * m);
+}
+
+// ------------------------------------------------------------ bit reversal
+
+constexpr std::size_t reverse_bits(std::size_t j, int bits) {
+    std::size_t r = 0;
+    for (int b = 0; b < bits; ++b) r |= ((j >> b) & 1u) << (bits - 1 - b);
+    return r;
+}
+
+template <bool Conj>
+FFT_INLINE void exchange(double* data, std::size_t a, std::size_t b) {
+    double* pa = data + 2 * a;
+    double* pb = data + 2 * b;
+    const double re = pa[0], im = pa[1];
+    pa[0] = pb[0];
+    pa[1] = Conj ? -pb[1] : pb[1];
+    pb[0] = re;
+    pb[1] = Conj ? -im : im;
+}
+
+// Turns r = rev(j) into rev(j + 1), top being the highest bit of the index
+// range: toggle the top bit and carry downwards while it turns to 0. Wraps to
+// 0 after the last index.
+FFT_INLINE uint32_t reversed_increment(uint32_t r, uint32_t top) {
+    uint32_t b = top;
+    r ^= b;
+    while ((r & b) == 0 && b > 1) {
+        b >>= 1;
+        r ^= b;
+    }
+    return r;
+}
+
+template <bool Conj>
+void bit_reverse_simple(uint32_t count, double* data) {
+    uint32_t r = 0;
+    for (uint32_t k = 0; k < count; ++k) {
+        if (k < r) {
+            exchange<Conj>(data, k, r);
+        } else if (Conj && k == r) {
+            data[2 * k + 1] = -data[2 * k + 1];
+        }
+        if (k + 1 < count) r = reversed_increment(r, count / 2);
+    }
+}
+
+constexpr int tile_bits = 3;
+constexpr uint32_t tile = 1u << tile_bits;
+
+template <bool Conj>
+FFT_INLINE void exchange_values(double* a, double* b) {
+    const v1 x = load<v1, Conj>(a), y = load<v1, Conj>(b);
+    store(a, y);
+    store(b, x);
+}
+
+// Exchanges the run of tile consecutive values at run with the values at
+// column + rev(lo)*stride; the offsets rev(lo) are compile-time constants.
+template <bool Conj, std::size_t... Lo>
+FFT_INLINE void exchange_run(double* run, double* column, std::size_t stride,
+                             std::index_sequence<Lo...>) {
+    (exchange_values<Conj>(run + 2 * Lo, column + reverse_bits(Lo, tile_bits) * stride), ...);
+}
+
+// Writes index k as (hi, mid, lo) with tile_bits bits in hi and lo, so that
+// rev(k) = (rev lo, rev mid, rev hi). For each mid < rev(mid) the tile of
+// runs (hi, mid, *) is exchanged whole with its partner tile (*, rev mid,
+// rev hi): every cache line brought in is used whole before it leaves, and
+// only the tile index needs the reversed-carry increment. Tiles with
+// mid = rev(mid) hold both sides of their pairs and go value by value.
+template <bool Conj>
+void bit_reverse_impl(int32_t n, double* data) {
+    const uint32_t count = static_cast<uint32_t>(n / 2);
+    if (count == 0) return;
+    const int bits = __builtin_ctz(count);
+    if (bits < 2 * tile_bits + 1) {
+        bit_reverse_simple<Conj>(count, data);
+        return;
+    }
+    const int hi_shift = bits - tile_bits;
+    const std::size_t stride = std::size_t{2} << hi_shift;  // doubles between runs
+    const uint32_t mids = 1u << (bits - 2 * tile_bits);
+    uint32_t rmid = 0;
+    for (uint32_t mid = 0; mid < mids; ++mid) {
+        if (mid < rmid) {
+            uint32_t rhi = 0;
+            for (uint32_t hi = 0; hi < tile; ++hi) {
+                double* run = data + 2 * ((std::size_t{hi} << hi_shift) | (mid << tile_bits));
+                double* column = data + 2 * ((rmid << tile_bits) | rhi);
+                exchange_run<Conj>(run, column, stride, std::make_index_sequence<tile>{});
+                rhi = reversed_increment(rhi, tile / 2);
+            }
+        } else if (mid == rmid) {
+            uint32_t rhi = 0;
+            for (uint32_t hi = 0; hi < tile; ++hi) {
+                const uint32_t base = (hi << hi_shift) | (mid << tile_bits);
+                const uint32_t rbase = (rmid << tile_bits) | rhi;
+                uint32_t rlo = 0;
+                for (uint32_t lo = 0; lo < tile; ++lo) {
+                    const uint32_t k = base | lo;
+                    const uint32_t rk = (rlo << hi_shift) | rbase;
+                    if (k < rk) {
+                        exchange<Conj>(data, k, rk);
+                    } else if (Conj && k == rk) {
+                        data[2 * k + 1] = -data[2 * k + 1];
+                    }
+                    rlo = reversed_increment(rlo, tile / 2);
+                }
+                rhi = reversed_increment(rhi, tile / 2);
+            }
+        }
+        rmid = reversed_increment(rmid, mids / 2);
+    }
+}
+
+// ------------------------------------------------------------------- entry
+
+// Stores the bit-reversed output of an in-register kernel in natural order.
+template <bool Conj, int Bits, std::size_t... J>
+FFT_INLINE void store_natural(double* data, const v1* v, std::index_sequence<J...>) {
+    (store<v1, Conj>(data + 2 * J, v[reverse_bits(J, Bits)]), ...);
+}
+
+// 4-point transform in natural order; backward turns +i into -i.
+template <bool Backward>
+void direct4(double* data) {
+    const v1 z0 = load<v1>(data), z1 = load<v1>(data + 2);
+    const v1 z2 = load<v1>(data + 4), z3 = load<v1>(data + 6);
+    const v1 s02 = z0 + z2, d02 = z0 - z2, s13 = z1 + z3, d13 = z1 - z3;
+    store(data, s02 + s13);
+    store(data + 4, s02 - s13);
+    store(data + 2, Backward ? sub_i(d02, d13) : add_i(d02, d13));
+    store(data + 6, Backward ? add_i(d02, d13) : sub_i(d02, d13));
+}
+
+template <bool Backward>
+void direct8(double* data) {
+    v1 v[8];
+    load_all<8, Backward>(data, v);
+    core8(v);
+    store_natural<Backward, 3>(data, v, std::make_index_sequence<8>{});
+}
+
+template <bool Backward>
+void direct16(double* data) {
+    v1 v[16];
+    load_all<16, Backward>(data, v);
+    core16(v);
+    store_natural<Backward, 4>(data, v, std::make_index_sequence<16>{});
+}
+
+void complex_transform(int32_t n, int32_t direction, double* data) {
+    if (n < 4 || (n & (n - 1)) != 0) return;
+    const bool backward = direction < 0;
+    if (n == 4) {
+        const v1 z0 = load<v1>(data), z1 = load<v1>(data + 2);
+        store(data, z0 + z1);
+        store(data + 2, z0 - z1);
+        return;
+    }
+    if (n == 8) {
+        backward ? direct4<true>(data) : direct4<false>(data);
+        return;
+    }
+    if (n == 16) {
+        backward ? direct8<true>(data) : direct8<false>(data);
+        return;
+    }
+    if (n == 32) {
+        backward ? direct16<true>(data) : direct16<false>(data);
+        return;
+    }
+    if (backward) {
+        stage_plain_impl<true>(n, data);
+    } else {
+        stage_plain_impl<false>(n, data);
+    }
+    const int32_t m = n / 4;
+    if (n >= 513) {
+        recurse_plain(m, data);
+        recurse_odd(m, data + m);
+        recurse_plain(m, data + 2 * m);
+        recurse_plain(m, data + 3 * m);
+    } else if (n >= 132) {
+        leaf_plain(n, data);
+    } else {
+        leaf_small(n, data);
+    }
+    if (backward) {
+        bit_reverse_impl<true>(n, data);
+    } else {
+        bit_reverse_impl<false>(n, data);
+    }
+}
+
+void stage_plain(int32_t n, double* data) { stage_plain_impl<false>(n, data); }
+void stage_plain_conj(int32_t n, double* data) { stage_plain_impl<true>(n, data); }
+void stage_odd(int32_t n, double* data) { stage_odd_impl(n, data); }
+void kernel8_entry(double* data) { kernel8(data); }
+void kernel8_odd_entry(double* data) { kernel8_odd(data); }
+void kernel16_entry(double* data) { kernel16(data); }
+void kernel16_odd_entry(double* data) { kernel16_odd(data); }
+void bit_reverse(int32_t n, double* data) { bit_reverse_impl<false>(n, data); }
+void bit_reverse_conj(int32_t n, double* data) { bit_reverse_impl<true>(n, data); }
+
+}  // namespace FFT_ISA_NS
+
+extern const fft_isa_ops FFT_ISA_OPS = {
+    FFT_ISA_NS::complex_transform, FFT_ISA_NS::stage_plain,       FFT_ISA_NS::stage_plain_conj,
+    FFT_ISA_NS::stage_odd,         FFT_ISA_NS::recurse_plain,     FFT_ISA_NS::recurse_odd,
+    FFT_ISA_NS::leaf_plain,        FFT_ISA_NS::leaf_odd,          FFT_ISA_NS::leaf_small,
+    FFT_ISA_NS::kernel8_entry,     FFT_ISA_NS::kernel8_odd_entry, FFT_ISA_NS::kernel16_entry,
+    FFT_ISA_NS::kernel16_odd_entry, FFT_ISA_NS::bit_reverse,      FFT_ISA_NS::bit_reverse_conj,
+};

@@ -1,0 +1,423 @@
+// Internal to the transform: complex vectors, butterflies and the straight-
+// line 8- and 16-point kernels, written once for every vector width.
+//
+// A vector V holds lanes<V>/2 complex values, interleaved {re, im, re, im,
+// ...} (GCC/Clang vector extension: SSE2 or NEON for one value, AVX2 for two,
+// AVX-512 for four). The butterflies act lane by lane, so a wide vector runs
+// the same operations as the one-value form on several independent indices
+// or blocks at once, and gives the same results bit for bit.
+//
+// A twiddle factor w is held as r = (w_re, w_re), i = (-w_im, w_im), repeated
+// per value, which makes a product a*w = a*r + swap(a)*i.
+//
+// This header is included by one translation unit per instruction set, each
+// inside its own namespace (FFT_ISA_NS), so that no inline function compiled
+// for one set can be picked by the linker for another. It must not call
+// inline functions of other headers for the same reason.
+#pragma once
+
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <utility>
+
+#if defined(__x86_64__) && defined(__FMA__)
+#include <immintrin.h>
+#endif
+
+#ifndef FFT_ISA_NS
+#error "fft_simd.h is included by the per-instruction-set translation units only"
+#endif
+
+#define FFT_INLINE inline __attribute__((always_inline))
+
+namespace FFT_ISA_NS {
+
+// Twiddle products and recurrences use a fused multiply-add where the target
+// has one; without it they stay a rounded product and sum, because a software
+// fma would cost far more than the rounding saves. The library is compiled
+// with -ffp-contract=off, so nothing else is fused.
+#if defined(__FMA__) || defined(__ARM_FEATURE_FMA)
+inline constexpr bool fused = true;
+#else
+inline constexpr bool fused = false;
+#endif
+
+typedef double v1 __attribute__((vector_size(16)));
+typedef double v2 __attribute__((vector_size(32)));
+typedef double v4 __attribute__((vector_size(64)));
+
+template <int W>
+struct vec_of;
+template <>
+struct vec_of<1> {
+    typedef v1 type;
+};
+template <>
+struct vec_of<2> {
+    typedef v2 type;
+};
+template <>
+struct vec_of<4> {
+    typedef v4 type;
+};
+
+// W complex values per vector.
+template <int W>
+using cvec = typename vec_of<W>::type;
+
+template <class V>
+inline constexpr int lanes = static_cast<int>(sizeof(V) / sizeof(double));
+
+template <class V>
+using lane_seq = std::make_index_sequence<static_cast<std::size_t>(lanes<V>)>;
+
+inline constexpr double sqrt_half = 0.7071067811865476;
+inline constexpr double cos_pi8 = 0.9238795325112867;
+inline constexpr double sin_pi8 = 0.3826834323650898;
+inline constexpr double cos_pi16 = 0.9807852804032304;
+inline constexpr double sin_pi16 = 0.19509032201612828;
+inline constexpr double cos_3pi16 = 0.8314696123025452;
+inline constexpr double sin_3pi16 = 0.5555702330196022;
+
+// ------------------------------------------------------------ scalar helpers
+
+FFT_INLINE double fma1(double a, double b, double c) {
+    if constexpr (fused) {
+        return __builtin_fma(a, b, c);
+    } else {
+        return a * b + c;
+    }
+}
+
+// A factor known at compile time folds to a correctly rounded constant;
+// otherwise one libm call gives both.
+FFT_INLINE void sincos1(double x, double* s, double* c) {
+    if (__builtin_constant_p(x)) {
+        *s = __builtin_sin(x);
+        *c = __builtin_cos(x);
+        return;
+    }
+#if defined(__GLIBC__)
+    ::sincos(x, s, c);
+#else
+    *s = std::sin(x);
+    *c = std::cos(x);
+#endif
+}
+
+// ------------------------------------------------------------ lane plumbing
+
+template <class V, std::size_t... J>
+FFT_INLINE V splat_impl(double x, std::index_sequence<J...>) {
+    return V{(static_cast<void>(J), x)...};
+}
+template <class V>
+FFT_INLINE V splat(double x) {
+    return splat_impl<V>(x, lane_seq<V>{});
+}
+
+// (-1, 1, -1, 1, ...): negates the real parts.
+template <class V, std::size_t... J>
+FFT_INLINE V alt_impl(std::index_sequence<J...>) {
+    return V{((J & 1) ? 1.0 : -1.0)...};
+}
+template <class V>
+FFT_INLINE V neg_re() {
+    return alt_impl<V>(lane_seq<V>{});
+}
+template <class V>
+FFT_INLINE V neg_im() {
+    return -neg_re<V>();
+}
+
+template <class V, std::size_t... J>
+FFT_INLINE V swap_impl(V a, std::index_sequence<J...>) {
+    return __builtin_shufflevector(a, a, (J ^ 1)...);
+}
+// (im, re) of every value.
+template <class V>
+FFT_INLINE V swap(V a) {
+    return swap_impl(a, lane_seq<V>{});
+}
+
+// Lane-wise a*b + c, one packed fused multiply-add where the target has it.
+// The intrinsics keep it packed: left to itself the compiler may take a
+// chain of lane-wise fmas apart into scalar ones.
+template <class V, std::size_t... J>
+FFT_INLINE V fma_lanes(V a, V b, V c, std::index_sequence<J...>) {
+    return V{__builtin_fma(a[J], b[J], c[J])...};
+}
+
+template <class V>
+FFT_INLINE V fma2(V a, V b, V c) {
+    if constexpr (!fused) {
+        return a * b + c;
+#if defined(__x86_64__) && defined(__FMA__)
+    } else if constexpr (sizeof(V) == 16) {
+        return _mm_fmadd_pd(a, b, c);
+    } else if constexpr (sizeof(V) == 32) {
+        return _mm256_fmadd_pd(a, b, c);
+#if defined(__AVX512F__)
+    } else if constexpr (sizeof(V) == 64) {
+        return _mm512_fmadd_pd(a, b, c);
+#else
+    } else if constexpr (sizeof(V) == 64) {
+        const v2 lo = fma2<v2>(__builtin_shufflevector(a, a, 0, 1, 2, 3),
+                               __builtin_shufflevector(b, b, 0, 1, 2, 3),
+                               __builtin_shufflevector(c, c, 0, 1, 2, 3));
+        const v2 hi = fma2<v2>(__builtin_shufflevector(a, a, 4, 5, 6, 7),
+                               __builtin_shufflevector(b, b, 4, 5, 6, 7),
+                               __builtin_shufflevector(c, c, 4, 5, 6, 7));
+        return __builtin_shufflevector(lo, hi, 0, 1, 2, 3, 4, 5, 6, 7);
+#endif
+#endif
+    } else {
+        return fma_lanes(a, b, c, lane_seq<V>{});
+    }
+}
+
+template <class V, bool Conj = false>
+FFT_INLINE V load(const double* p) {
+    V v;
+    std::memcpy(&v, p, sizeof v);
+    if constexpr (Conj) v *= neg_im<V>();
+    return v;
+}
+
+template <class V, bool Conj = false>
+FFT_INLINE void store(double* p, V v) {
+    if constexpr (Conj) v *= neg_im<V>();
+    std::memcpy(p, &v, sizeof v);
+}
+
+// ------------------------------------------------------------------ twiddles
+
+template <class V>
+struct twiddle {
+    V r;  // (w_re, w_re)
+    V i;  // (-w_im, w_im)
+};
+
+template <class V>
+FFT_INLINE twiddle<V> make_twiddle(double re, double im) {
+    return {splat<V>(re), neg_re<V>() * im};
+}
+
+template <class V>
+FFT_INLINE V mul(V a, twiddle<V> w) {
+    return fma2(a, w.r, swap(a) * w.i);
+}
+
+// i*a.
+template <class V>
+FFT_INLINE V times_i(V a) {
+    return swap(a) * neg_re<V>();
+}
+
+template <class V>
+FFT_INLINE V add_i(V a, V b) {
+    return a + times_i(b);
+}
+template <class V>
+FFT_INLINE V sub_i(V a, V b) {
+    return a - times_i(b);
+}
+
+// a * e^{i pi/4} and a * e^{3i pi/4}.
+template <class V>
+FFT_INLINE V mul_eighth(V a) {
+    return sqrt_half * (a + times_i(a));
+}
+template <class V>
+FFT_INLINE V mul_3eighth(V a) {
+    return sqrt_half * (times_i(a) - a);
+}
+
+// --------------------------------------------------------------- butterflies
+
+// Radix-4 butterfly of a plain block at one index: y0..y3 are the values a
+// quarter apart; w1, w3 the factors of the third and fourth outputs.
+template <class V>
+FFT_INLINE void butterfly_plain(V& y0, V& y1, V& y2, V& y3, twiddle<V> w1, twiddle<V> w3) {
+    const V x0 = y0 + y2, x1 = y0 - y2, x2 = y1 + y3, ix3 = times_i(y1 - y3);
+    y0 = x0 + x2;
+    y1 = x0 - x2;
+    y2 = mul(x1 + ix3, w1);
+    y3 = mul(x1 - ix3, w3);
+}
+
+template <class V>
+FFT_INLINE void butterfly_plain0(V& y0, V& y1, V& y2, V& y3) {
+    const V x0 = y0 + y2, x1 = y0 - y2, x2 = y1 + y3, ix3 = times_i(y1 - y3);
+    y0 = x0 + x2;
+    y1 = x0 - x2;
+    y2 = x1 + ix3;
+    y3 = x1 - ix3;
+}
+
+// Radix-4 butterfly of an odd block. With A = y0 + i y2, B = y1 + i y3,
+// C = y0 - i y2, D = y1 - i y3 the outputs are A a + B b, A a - B b,
+// C c + D d, C c - D d, where a = w^{k/2}, b = e^{i pi/4} a, c = w^{3k/2},
+// d = e^{3i pi/4} c: the eighth turns ride on the factors.
+template <class V>
+FFT_INLINE void butterfly_odd(V& y0, V& y1, V& y2, V& y3, twiddle<V> a, twiddle<V> b,
+                              twiddle<V> c, twiddle<V> d) {
+    const V iy2 = times_i(y2), iy3 = times_i(y3);
+    const V ta = mul(y0 + iy2, a), tb = mul(y1 + iy3, b);
+    const V tc = mul(y0 - iy2, c), td = mul(y1 - iy3, d);
+    y0 = ta + tb;
+    y1 = ta - tb;
+    y2 = tc + td;
+    y3 = tc - td;
+}
+
+template <class V>
+FFT_INLINE void butterfly_odd0(V& y0, V& y1, V& y2, V& y3) {
+    const V iy2 = times_i(y2), iy3 = times_i(y3);
+    const V A = y0 + iy2, B = mul_eighth(y1 + iy3);
+    const V C = y0 - iy2, D = mul_3eighth(y1 - iy3);
+    y0 = A + B;
+    y1 = A - B;
+    y2 = C + D;
+    y3 = C - D;
+}
+
+// Two-point transforms: plain (a + b, a - b), odd (a + i b, a - i b).
+template <class V>
+FFT_INLINE void dft2_plain(V& a, V& b) {
+    const V t = a;
+    a = t + b;
+    b = t - b;
+}
+template <class V>
+FFT_INLINE void dft2_odd(V& a, V& b) {
+    const V t = a, ib = times_i(b);
+    a = t + ib;
+    b = t - ib;
+}
+
+// Four-point transforms, output in bit-reversed order.
+template <class V>
+FFT_INLINE void dft4_plain(V* v) {
+    butterfly_plain0(v[0], v[1], v[2], v[3]);
+}
+template <class V>
+FFT_INLINE void dft4_odd(V* v) {
+    butterfly_odd0(v[0], v[1], v[2], v[3]);
+}
+
+// ------------------------------------------------------------------- kernels
+// Each lane of v[j] is value j of its own block.
+
+// 8-point plain transform of v[0..7], output at bit-reversed positions.
+template <class V>
+FFT_INLINE void core8(V* v) {
+    butterfly_plain0(v[0], v[2], v[4], v[6]);
+    butterfly_plain(v[1], v[3], v[5], v[7], make_twiddle<V>(sqrt_half, sqrt_half),
+                    make_twiddle<V>(-sqrt_half, sqrt_half));
+    dft2_plain(v[0], v[1]);
+    dft2_odd(v[2], v[3]);
+    dft2_plain(v[4], v[5]);
+    dft2_plain(v[6], v[7]);
+}
+
+// 8-point odd transform: Y_j = sum_k v_k e^{2 pi i (j+1/2) k/8} at rev(j).
+template <class V>
+FFT_INLINE void core8_odd(V* v) {
+    butterfly_odd0(v[0], v[2], v[4], v[6]);
+    butterfly_odd(v[1], v[3], v[5], v[7], make_twiddle<V>(cos_pi8, sin_pi8),
+                  make_twiddle<V>(sin_pi8, cos_pi8), make_twiddle<V>(sin_pi8, cos_pi8),
+                  make_twiddle<V>(-cos_pi8, -sin_pi8));
+    dft2_plain(v[0], v[1]);
+    dft2_odd(v[2], v[3]);
+    dft2_plain(v[4], v[5]);
+    dft2_odd(v[6], v[7]);
+}
+
+// 16-point plain transform of v[0..15], output at bit-reversed positions.
+template <class V>
+FFT_INLINE void core16(V* v) {
+    butterfly_plain0(v[0], v[4], v[8], v[12]);
+    butterfly_plain(v[1], v[5], v[9], v[13], make_twiddle<V>(cos_pi8, sin_pi8),
+                    make_twiddle<V>(sin_pi8, cos_pi8));
+    butterfly_plain(v[2], v[6], v[10], v[14], make_twiddle<V>(sqrt_half, sqrt_half),
+                    make_twiddle<V>(-sqrt_half, sqrt_half));
+    butterfly_plain(v[3], v[7], v[11], v[15], make_twiddle<V>(sin_pi8, cos_pi8),
+                    make_twiddle<V>(-cos_pi8, -sin_pi8));
+    dft4_plain(v);
+    dft4_odd(v + 4);
+    dft4_plain(v + 8);
+    dft4_plain(v + 12);
+}
+
+// 16-point odd transform: Y_j = sum_k v_k e^{2 pi i (j+1/2) k/16} at rev(j).
+template <class V>
+FFT_INLINE void core16_odd(V* v) {
+    butterfly_odd0(v[0], v[4], v[8], v[12]);
+    butterfly_odd(v[1], v[5], v[9], v[13], make_twiddle<V>(cos_pi16, sin_pi16),
+                  make_twiddle<V>(sin_3pi16, cos_3pi16), make_twiddle<V>(cos_3pi16, sin_3pi16),
+                  make_twiddle<V>(-cos_pi16, sin_pi16));
+    butterfly_odd(v[2], v[6], v[10], v[14], make_twiddle<V>(cos_pi8, sin_pi8),
+                  make_twiddle<V>(sin_pi8, cos_pi8), make_twiddle<V>(sin_pi8, cos_pi8),
+                  make_twiddle<V>(-cos_pi8, -sin_pi8));
+    butterfly_odd(v[3], v[7], v[11], v[15], make_twiddle<V>(cos_3pi16, sin_3pi16),
+                  make_twiddle<V>(sin_pi16, cos_pi16), make_twiddle<V>(-sin_pi16, cos_pi16),
+                  make_twiddle<V>(-sin_3pi16, -cos_3pi16));
+    dft4_plain(v);
+    dft4_odd(v + 4);
+    dft4_plain(v + 8);
+    dft4_odd(v + 12);
+}
+
+// Loads and stores of Count consecutive one-value vectors.
+template <bool Conj, std::size_t... J>
+FFT_INLINE void load_seq(const double* data, v1* v, std::index_sequence<J...>) {
+    ((v[J] = load<v1, Conj>(data + 2 * J)), ...);
+}
+
+template <bool Conj, std::size_t... J>
+FFT_INLINE void store_seq(double* data, const v1* v, std::index_sequence<J...>) {
+    (store<v1, Conj>(data + 2 * J, v[J]), ...);
+}
+
+template <int Count, bool Conj = false>
+FFT_INLINE void load_all(const double* data, v1* v) {
+    load_seq<Conj>(data, v, std::make_index_sequence<Count>{});
+}
+
+template <int Count, bool Conj = false>
+FFT_INLINE void store_all(double* data, const v1* v) {
+    store_seq<Conj>(data, v, std::make_index_sequence<Count>{});
+}
+
+FFT_INLINE void kernel8(double* data) {
+    v1 v[8];
+    load_all<8>(data, v);
+    core8(v);
+    store_all<8>(data, v);
+}
+
+FFT_INLINE void kernel8_odd(double* data) {
+    v1 v[8];
+    load_all<8>(data, v);
+    core8_odd(v);
+    store_all<8>(data, v);
+}
+
+FFT_INLINE void kernel16(double* data) {
+    v1 v[16];
+    load_all<16>(data, v);
+    core16(v);
+    store_all<16>(data, v);
+}
+
+FFT_INLINE void kernel16_odd(double* data) {
+    v1 v[16];
+    load_all<16>(data, v);
+    core16_odd(v);
+    store_all<16>(data, v);
+}
+
+}  // namespace FFT_ISA_NS
