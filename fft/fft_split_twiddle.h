@@ -11,7 +11,9 @@
 // y = D * conj(w), P_p -= y, P_q += conj(y).
 //
 // Twiddle: w(p) = (1/2 - sin(pi p/N)/2, cos(pi p/N)/2). Exactly as computed
-// here (fma = fft_fma, so one rounding with FMA hardware, two without):
+// here (fma = fft_fma<Fused>: one rounding when Fused, two otherwise; Fused
+// defaults to fft_fma_fused, that is to whether the calling translation unit
+// is built with FMA):
 //     s, c   = sin(pi/n), cos(pi/n)              one fft_sincos call
 //     cs     = fma(-2 s, s, 1)                    cos(2 pi/n)
 //     ss     = 2 s c                              sin(2 pi/n)
@@ -37,7 +39,9 @@
 // Visits the pairs p = N/2-1 down to 1 of an n-double spectrum (N = n/2
 // complex values), with mirror q = N - p and the split twiddle w(p), calling
 // body(p, q, w_re, w_im) once per pair in that order. Does nothing for n < 8.
-template <class Body>
+// Code built for several instruction sets from one source passes Fused
+// explicitly (see fft_math.h).
+template <bool Fused = fft_fma_fused, class Body>
 inline void fft_for_each_split_pair(int32_t n, Body&& body) {
     constexpr int32_t block = 128;
     constexpr double two_pi = 6.283185307179586476925286766559;
@@ -46,7 +50,7 @@ inline void fft_for_each_split_pair(int32_t n, Body&& body) {
     const double angle_step = two_pi / static_cast<double>(n);
     double s, c;
     fft_sincos(angle_step / 2.0, &s, &c);
-    const double cs = fft_fma(-2.0 * s, s, 1.0);
+    const double cs = fft_fma<Fused>(-2.0 * s, s, 1.0);
     const double ss = 2.0 * s * c;
     const double t = 2.0 * ss;
     double prev_re = 0.0, prev_im = 0.0;
@@ -56,8 +60,8 @@ inline void fft_for_each_split_pair(int32_t n, Body&& body) {
         const int32_t last = p - block + 1 > 1 ? p - block + 1 : 1;
         for (; p >= last; --p) {
             body(p, count - p, cur_re, cur_im);
-            const double next_re = fft_fma(t, cur_im, prev_re);
-            const double next_im = fft_fma(t, 0.5 - cur_re, prev_im);
+            const double next_re = fft_fma<Fused>(t, cur_im, prev_re);
+            const double next_im = fft_fma<Fused>(t, 0.5 - cur_re, prev_im);
             prev_re = cur_re;
             prev_im = cur_im;
             cur_re = next_re;
@@ -69,8 +73,8 @@ inline void fft_for_each_split_pair(int32_t n, Body&& body) {
             const double hs = 0.5 * sp, hc = 0.5 * cp;
             prev_re = 0.5 - hs;
             prev_im = hc;
-            cur_re = 0.5 - fft_fma(hs, cs, -(hc * ss));
-            cur_im = fft_fma(hs, ss, hc * cs);
+            cur_re = 0.5 - fft_fma<Fused>(hs, cs, -(hc * ss));
+            cur_im = fft_fma<Fused>(hs, ss, hc * cs);
         }
     }
 }
