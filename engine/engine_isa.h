@@ -29,13 +29,16 @@ const char* engine_isa_name(EngineIsa isa);
 #endif
 #define ENGINE_INLINE inline __attribute__((always_inline))
 
-// Defines `ret name params` that runs name##_impl args in the variant the
-// CPU supports. name##_impl must be an ENGINE_INLINE function.
+// Defines `ret name params` that runs name##_impl<B> args in the variant the
+// CPU supports, B being the variant's vector register size in bytes (64,
+// 32, or 16 for the baseline). name##_impl must be an ENGINE_INLINE
+// template on B: vectors wider than the registers would be split lane by
+// lane by the compiler.
 #if ENGINE_HAS_VARIANTS
 #define ENGINE_VARIANTS(ret, name, params, args)                            \
-    ENGINE_TARGET_V4 static ret name##_v4 params { return name##_impl args; } \
-    ENGINE_TARGET_V3 static ret name##_v3 params { return name##_impl args; } \
-    __attribute__((flatten)) static ret name##_base params { return name##_impl args; } \
+    ENGINE_TARGET_V4 static ret name##_v4 params { return name##_impl<64> args; } \
+    ENGINE_TARGET_V3 static ret name##_v3 params { return name##_impl<32> args; } \
+    __attribute__((flatten)) static ret name##_base params { return name##_impl<16> args; } \
     ret name params {                                                       \
         switch (engine_isa()) {                                             \
             case EngineIsa::v4: return name##_v4 args;                      \
@@ -45,5 +48,5 @@ const char* engine_isa_name(EngineIsa isa);
     }
 #else
 #define ENGINE_VARIANTS(ret, name, params, args) \
-    ret name params { return name##_impl args; }
+    ret name params { return name##_impl<16> args; }
 #endif

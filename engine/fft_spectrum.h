@@ -23,3 +23,14 @@ void fft_spectrum_mul(int32_t nfft, double* data1, double* data2);
 // data1 is split already and stays unchanged; data2 becomes
 // merge(data1 * split(data2)).
 void fft_spectrum_mul_split(int32_t nfft, const double* data1, double* data2);
+
+// The pair loops of the products that keep split spectra (the middle value
+// and the DC pair are the caller's):
+// d1 becomes split(d1); d2 becomes merge(split(d1)^2).
+void spectrum_pairs_square_hold(int32_t nfft, double* d1, double* d2);
+// d1 becomes split(d1); d3 becomes split(d1) * split(d3), not merged.
+void spectrum_pairs_mul_unmerged(int32_t nfft, double* d1, double* d3);
+// d2 becomes split(d2); d1 becomes merge(d1 * split(d2)).
+void spectrum_pairs_mul_split_second(int32_t nfft, double* d1, double* d2);
+// d3 becomes merge(d3 + split(d1) * d2); d1 and d2 are unchanged.
+void spectrum_pairs_mul_add_merge(int32_t nfft, const double* d1, const double* d2, double* d3);

@@ -29,29 +29,31 @@ inline int64_t floor_div(int64_t a, int64_t b) {
 // hi - 1 down to lo (small taken only when with_small); returns the carry out
 // of word lo. Reads every input word of a position before it writes there,
 // so out may be big or small.
-template <bool with_small>
+template <int B, bool with_small>
 ENGINE_INLINE int32_t add_run(int32_t lo, int32_t hi, int32_t r, int32_t shift, const int16_t* big,
                               const int16_t* small, int16_t* out, int32_t o, int32_t carry) {
-    using namespace wv;
+    using V = wv::Ops<B>;
+    using I16 = typename V::I16;
+    constexpr int32_t lanes = V::lanes;
     auto one = [&](int32_t i) {
         const int32_t v = big[i] + (with_small ? small[i - shift] : 0) + carry;
         carry = v >= r ? 1 : 0;
         out[i + o] = word_of(v - carry * r);
     };
     int32_t i = hi - 1;
-    for (const int32_t end = hi - scalar_head(lo, hi); i >= end; --i) one(i);
-    const I16 R = splat(r), R1 = splat(r - 1);
+    for (const int32_t end = hi - V::scalar_head(lo, hi); i >= end; --i) one(i);
+    const I16 R = V::splat(r), R1 = V::splat(r - 1);
     for (int32_t j = i - (lanes - 1); j >= lo; j -= lanes) {
-        I16 s = load(big + j), s1 = load(big + j + 1);
+        I16 s = V::load(big + j), s1 = V::load(big + j + 1);
         if (with_small) {
-            s += load(small + j - shift);
-            s1 += load(small + j + 1 - shift);
+            s += V::load(small + j - shift);
+            s1 += V::load(small + j + 1 - shift);
         }
         I16 c;
-        if (block_carries(s1 >= R, s == R1, carry, &c)) {
+        if (V::block_carries(s1 >= R, s == R1, carry, &c)) {
             const I16 v = s + c;
             const I16 out_carry = v >= R;
-            store(out + j + o, v - (out_carry & R));
+            V::store(out + j + o, v - (out_carry & R));
             carry = -out_carry[0];
         } else {
             for (int32_t k = j + lanes - 1; k >= j; --k) one(k);
@@ -62,29 +64,31 @@ ENGINE_INLINE int32_t add_run(int32_t lo, int32_t hi, int32_t r, int32_t shift, 
 
 // out[i] = big[i] - small[i - shift] - borrow, lifted by R when negative,
 // for i from hi - 1 down to lo; returns the borrow out of word lo.
-template <bool with_small>
+template <int B, bool with_small>
 ENGINE_INLINE int32_t sub_run(int32_t lo, int32_t hi, int32_t r, int32_t shift, const int16_t* big,
                               const int16_t* small, int16_t* out, int32_t borrow) {
-    using namespace wv;
+    using V = wv::Ops<B>;
+    using I16 = typename V::I16;
+    constexpr int32_t lanes = V::lanes;
     auto one = [&](int32_t i) {
         const int32_t v = big[i] - (with_small ? small[i - shift] : 0) - borrow;
         borrow = v < 0 ? 1 : 0;
         out[i] = word_of(v + borrow * r);
     };
     int32_t i = hi - 1;
-    for (const int32_t end = hi - scalar_head(lo, hi); i >= end; --i) one(i);
-    const I16 R = splat(r), zero = splat(0);
+    for (const int32_t end = hi - V::scalar_head(lo, hi); i >= end; --i) one(i);
+    const I16 R = V::splat(r), zero = V::splat(0);
     for (int32_t j = i - (lanes - 1); j >= lo; j -= lanes) {
-        I16 d = load(big + j), d1 = load(big + j + 1);
+        I16 d = V::load(big + j), d1 = V::load(big + j + 1);
         if (with_small) {
-            d -= load(small + j - shift);
-            d1 -= load(small + j + 1 - shift);
+            d -= V::load(small + j - shift);
+            d1 -= V::load(small + j + 1 - shift);
         }
         I16 c;
-        if (block_carries(d1 < zero, d == zero, borrow, &c)) {
+        if (V::block_carries(d1 < zero, d == zero, borrow, &c)) {
             const I16 v = d - c;
             const I16 out_borrow = v < zero;
-            store(out + j, v + (out_borrow & R));
+            V::store(out + j, v + (out_borrow & R));
             borrow = -out_borrow[0];
         } else {
             for (int32_t k = j + lanes - 1; k >= j; --k) one(k);
@@ -93,30 +97,33 @@ ENGINE_INLINE int32_t sub_run(int32_t lo, int32_t hi, int32_t r, int32_t shift, 
     return borrow;
 }
 
+template <int B>
 ENGINE_INLINE int32_t hp_add_magnitudes_impl(int32_t n, uint32_t R, int32_t shift, const int16_t* big,
                                           const int16_t* small, int16_t* out) {
     const int32_t r = static_cast<int32_t>(R);
     const int32_t split = shift < n ? (shift < 0 ? 0 : shift) : n;
     // Words of small that would fall beyond the last word are ignored.
-    const int32_t carry = add_run<true>(split, n, r, shift, big, small, out, 0, 0);
-    return add_run<false>(0, split, r, shift, big, small, out, 0, carry);
+    const int32_t carry = add_run<B, true>(split, n, r, shift, big, small, out, 0, 0);
+    return add_run<B, false>(0, split, r, shift, big, small, out, 0, carry);
 }
 
+template <int B>
 ENGINE_INLINE void hp_sub_magnitudes_impl(int32_t n, uint32_t R, int32_t shift, const int16_t* big,
                                        const int16_t* small, int16_t* out) {
     const int32_t r = static_cast<int32_t>(R);
     const int32_t split = shift < n ? (shift < 0 ? 0 : shift) : n;
-    const int32_t borrow = sub_run<true>(split, n, r, shift, big, small, out, 0);
-    sub_run<false>(0, split, r, shift, big, small, out, borrow);
+    const int32_t borrow = sub_run<B, true>(split, n, r, shift, big, small, out, 0);
+    sub_run<B, false>(0, split, r, shift, big, small, out, borrow);
 }
 
 // The sums of words 0 .. n-2 written one place to the right (out[i + 1]),
 // with the carry of the sum of words n-1, whose own word is dropped.
+template <int B>
 ENGINE_INLINE void add_shifted_right_impl(int32_t n, int32_t r, const int16_t* big, const int16_t* small,
                                           int16_t* out) {
     if (n < 2) return;
     const int32_t carry = (big[n - 1] + small[n - 1] >= r) ? 1 : 0;
-    add_run<true>(0, n - 1, r, 0, big, small, out, 1, carry);
+    add_run<B, true>(0, n - 1, r, 0, big, small, out, 1, carry);
 }
 ENGINE_VARIANTS(void, add_shifted_right,
                 (int32_t n, int32_t r, const int16_t* big, const int16_t* small, int16_t* out),
@@ -338,19 +345,22 @@ namespace {
 // z = x / 2; see hp_half. Every word of z depends on two neighbouring words
 // of x, and the loops run in the direction that reads both before either
 // is overwritten, so z may be x.
+template <int B>
 ENGINE_INLINE void half_words_impl(int32_t n, uint32_t R, const HpNumber* x, HpNumber* z) {
-    using namespace wv;
+    using V = wv::Ops<B>;
+    using I16 = typename V::I16;
+    constexpr int32_t lanes = V::lanes;
     const int32_t r = static_cast<int32_t>(R);
     const int16_t* xw = x->words;
     int16_t* zw = z->words;
-    const I16 Rv = splat(r), one = splat(1);
+    const I16 Rv = V::splat(r), one = V::splat(1);
     if (xw[0] == 1) {
         // 1.xxx / 2 starts one word lower: every word takes half of the next
         // one plus the remainder carried down from its own old value.
         int32_t j = 0;
         for (; j + lanes < n; j += lanes) {
-            const I16 odd = load(xw + j) & one;
-            store(zw + j, (load(xw + j + 1) + (-odd & Rv)) >> 1);
+            const I16 odd = V::load(xw + j) & one;
+            V::store(zw + j, (V::load(xw + j + 1) + (-odd & Rv)) >> 1);
         }
         for (; j < n - 1; ++j) {
             const int32_t odd = xw[j] & 1;
@@ -362,8 +372,8 @@ ENGINE_INLINE void half_words_impl(int32_t n, uint32_t R, const HpNumber* x, HpN
         int32_t j = n - 1;
         for (; j - lanes >= 0; j -= lanes) {
             const int32_t low = j - lanes + 1;
-            const I16 odd = load(xw + low - 1) & one;
-            store(zw + low, (load(xw + low) + (-odd & Rv)) >> 1);
+            const I16 odd = V::load(xw + low - 1) & one;
+            V::store(zw + low, (V::load(xw + low) + (-odd & Rv)) >> 1);
         }
         for (; j >= 1; --j) zw[j] = word_of((xw[j] + r * (xw[j - 1] & 1)) / 2);
         zw[0] = word_of(xw[0] / 2);

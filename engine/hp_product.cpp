@@ -157,10 +157,16 @@ namespace {
 // word of R/2 or more becomes negative and lends one to the word above,
 // which halves the magnitudes entering the transform; a word of R/2 - 1
 // passes a lend on, since taking one more brings it to R/2.
+template <int B>
 ENGINE_INLINE int32_t balanced_digits_impl(int32_t hi, int32_t r, const int16_t* w, double* buf) {
-    using namespace wv;
-    typedef int32_t I32x16 __attribute__((vector_size(64)));
-    typedef double F64x8 __attribute__((vector_size(64)));
+    using V = wv::Ops<B>;
+    using I16 = typename V::I16;
+    constexpr int32_t lanes = V::lanes;
+    // Digits go out B/8 at a time: words to 32-bit integers to doubles.
+    constexpr int32_t per = B / 8;
+    using I16s = typename wv::Types<B>::I16q;
+    using I32s = typename wv::Types<B>::I32q;
+    using F64s = typename wv::Types<B>::F64;
     const int32_t half_r = r / 2;
     const int32_t lo = 2;
     int32_t lend = 0;
@@ -170,27 +176,22 @@ ENGINE_INLINE int32_t balanced_digits_impl(int32_t hi, int32_t r, const int16_t*
         buf[j + 1] = v - lend * r;
     };
     int32_t j = hi - 1;
-    for (const int32_t end = hi - scalar_head(lo, hi); j >= end; --j) one(j);
-    const I16 R = splat(r), H = splat(half_r), H1 = splat(half_r - 1);
+    for (const int32_t end = hi - V::scalar_head(lo, hi); j >= end; --j) one(j);
+    const I16 R = V::splat(r), H = V::splat(half_r), H1 = V::splat(half_r - 1);
     for (int32_t b = j - (lanes - 1); b >= lo; b -= lanes) {
-        const I16 x = load(w + b);
+        const I16 x = V::load(w + b);
         I16 c;
-        if (block_carries(load(w + b + 1) >= H, x == H1, lend, &c)) {
+        if (V::block_carries(V::load(w + b + 1) >= H, x == H1, lend, &c)) {
             const I16 v = x + c;
             const I16 lends = v >= H;
             const I16 digits = v - (lends & R);
             lend = -lends[0];
-            const I32x16 lo16 = __builtin_convertvector(
-                __builtin_shufflevector(digits, digits, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15), I32x16);
-            const I32x16 hi16 = __builtin_convertvector(
-                __builtin_shufflevector(digits, digits, 16, 17, 18, 19, 20, 21, 22, 23, 24, 25, 26, 27, 28, 29, 30, 31),
-                I32x16);
-            const F64x8 f[4] = {
-                __builtin_convertvector(__builtin_shufflevector(lo16, lo16, 0, 1, 2, 3, 4, 5, 6, 7), F64x8),
-                __builtin_convertvector(__builtin_shufflevector(lo16, lo16, 8, 9, 10, 11, 12, 13, 14, 15), F64x8),
-                __builtin_convertvector(__builtin_shufflevector(hi16, hi16, 0, 1, 2, 3, 4, 5, 6, 7), F64x8),
-                __builtin_convertvector(__builtin_shufflevector(hi16, hi16, 8, 9, 10, 11, 12, 13, 14, 15), F64x8)};
-            std::memcpy(buf + b + 1, f, sizeof f);
+            for (int32_t g = 0; g < lanes; g += per) {
+                I16s part;
+                std::memcpy(&part, reinterpret_cast<const char*>(&digits) + 2 * g, sizeof part);
+                const F64s f = __builtin_convertvector(__builtin_convertvector(part, I32s), F64s);
+                std::memcpy(buf + b + 1 + g, &f, sizeof f);
+            }
         } else {
             for (int32_t k = b + lanes - 1; k >= b; --k) one(k);
         }
@@ -342,16 +343,7 @@ void hp_square_hold(int32_t n, uint32_t R, const HpNumber* a, HpNumber* out, int
         double* d2 = transform_of(buf2);
         const int32_t mid = nfft / 4;
         spectrum_store(d2, mid, spectrum_sqr(spectrum_load(d1, mid)));
-        fft_for_each_split_pair(nfft, [d1, d2](int32_t p, int32_t q, double wr, double wi) {
-            Complex ap = spectrum_load(d1, p), aq = spectrum_load(d1, q);
-            spectrum_split(ap, aq, wr, wi);
-            spectrum_store(d1, p, ap);
-            spectrum_store(d1, q, aq);
-            Complex xp = spectrum_sqr(ap), xq = spectrum_sqr(aq);
-            spectrum_merge(xp, xq, wr, wi);
-            spectrum_store(d2, p, xp);
-            spectrum_store(d2, q, xq);
-        });
+        spectrum_pairs_square_hold(nfft, d1, d2);
     }
     buf2[nfft + 1] = buf1[nfft + 1] * buf1[nfft + 1];
     backward(nfft, buf2);
@@ -397,16 +389,7 @@ void hp_mul_long(int32_t n, uint32_t R, const HpNumber* a, const HpNumber* b, Hp
     set_dc(buf3, spectrum_dc_mul(dc_of(buf3), dc_of(buf1)));
     if (nfft > 2) {
         spectrum_store(d3, mid, spectrum_mul(spectrum_load(d3, mid), spectrum_load(d1, mid)));
-        fft_for_each_split_pair(nfft, [d1, d3](int32_t p, int32_t q, double wr, double wi) {
-            Complex ap = spectrum_load(d1, p), aq = spectrum_load(d1, q);
-            spectrum_split(ap, aq, wr, wi);
-            spectrum_store(d1, p, ap);
-            spectrum_store(d1, q, aq);
-            Complex bp = spectrum_load(d3, p), bq = spectrum_load(d3, q);
-            spectrum_split(bp, bq, wr, wi);
-            spectrum_store(d3, p, spectrum_mul(ap, bp));
-            spectrum_store(d3, q, spectrum_mul(aq, bq));
-        });
+        spectrum_pairs_mul_unmerged(nfft, d1, d3);
     }
     buf3[nfft + 1] *= buf1[nfft + 1];
 
@@ -417,17 +400,7 @@ void hp_mul_long(int32_t n, uint32_t R, const HpNumber* a, const HpNumber* b, Hp
     set_dc(buf1, spectrum_dc_mul(dc_of(buf1), dc_of(buf2)));
     if (nfft > 2) {
         spectrum_store(d1, mid, spectrum_mul(spectrum_load(d1, mid), spectrum_load(d2, mid)));
-        fft_for_each_split_pair(nfft, [d1, d2](int32_t p, int32_t q, double wr, double wi) {
-            Complex bp = spectrum_load(d2, p), bq = spectrum_load(d2, q);
-            spectrum_split(bp, bq, wr, wi);
-            spectrum_store(d2, p, bp);
-            spectrum_store(d2, q, bq);
-            Complex xp = spectrum_mul(spectrum_load(d1, p), bp);
-            Complex xq = spectrum_mul(spectrum_load(d1, q), bq);
-            spectrum_merge(xp, xq, wr, wi);
-            spectrum_store(d1, p, xp);
-            spectrum_store(d1, q, xq);
-        });
+        spectrum_pairs_mul_split_second(nfft, d1, d2);
     }
     buf1[nfft + 1] *= buf2[nfft + 1];
     backward(nfft, buf1);
@@ -440,15 +413,7 @@ void hp_mul_long(int32_t n, uint32_t R, const HpNumber* a, const HpNumber* b, Hp
     if (nfft > 2) {
         spectrum_store(d3, mid, spectrum_add(spectrum_load(d3, mid),
                                              spectrum_mul(spectrum_load(d1, mid), spectrum_load(d2, mid))));
-        fft_for_each_split_pair(nfft, [d1, d2, d3](int32_t p, int32_t q, double wr, double wi) {
-            Complex ap = spectrum_load(d1, p), aq = spectrum_load(d1, q);
-            spectrum_split(ap, aq, wr, wi);
-            Complex xp = spectrum_add(spectrum_load(d3, p), spectrum_mul(ap, spectrum_load(d2, p)));
-            Complex xq = spectrum_add(spectrum_load(d3, q), spectrum_mul(aq, spectrum_load(d2, q)));
-            spectrum_merge(xp, xq, wr, wi);
-            spectrum_store(d3, p, xp);
-            spectrum_store(d3, q, xq);
-        });
+        spectrum_pairs_mul_add_merge(nfft, d1, d2, d3);
     }
     buf3[nfft + 1] += buf2[nfft + 1] * buf1[nfft + 1];
     backward(nfft, buf3);

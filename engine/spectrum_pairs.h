@@ -60,3 +60,247 @@ inline Complex spectrum_dc_mul(Complex a, Complex b) {
 }
 
 inline Complex spectrum_dc_sqr(Complex a) { return {a.re * a.re + a.im * a.im, 2.0 * a.re * a.im}; }
+
+// The same steps on several pairs at once: T is double (one pair) or a
+// vector of G doubles (G consecutive pairs), and every lane computes exactly
+// what the scalar step computes for its pair.
+template <int G>
+struct PairVector;
+template <>
+struct PairVector<2> {
+    typedef double type __attribute__((vector_size(16)));
+};
+template <>
+struct PairVector<4> {
+    typedef double type __attribute__((vector_size(32)));
+};
+template <>
+struct PairVector<8> {
+    typedef double type __attribute__((vector_size(64)));
+};
+
+template <class T>
+struct ComplexOf {
+    T re;
+    T im;
+};
+
+// fft_fma on every lane: fused where fft_fma is fused, else product and sum.
+template <class T>
+inline T spectrum_fma(T a, T b, T c) {
+#if defined(__FMA__) || defined(__ARM_FEATURE_FMA)
+    T r;
+    for (int i = 0; i < static_cast<int>(sizeof(T) / sizeof(double)); ++i) r[i] = __builtin_fma(a[i], b[i], c[i]);
+    return r;
+#else
+    return a * b + c;
+#endif
+}
+inline double spectrum_fma(double a, double b, double c) { return fft_fma(a, b, c); }
+
+template <class T>
+inline ComplexOf<T> spectrum_mul(ComplexOf<T> a, ComplexOf<T> b) {
+    return {a.re * b.re - a.im * b.im, a.re * b.im + a.im * b.re};
+}
+
+template <class T>
+inline ComplexOf<T> spectrum_add(ComplexOf<T> a, ComplexOf<T> b) {
+    return {a.re + b.re, a.im + b.im};
+}
+
+template <class T>
+inline ComplexOf<T> spectrum_sqr(ComplexOf<T> a) {
+    return {a.re * a.re - a.im * a.im, 2.0 * a.re * a.im};
+}
+
+template <class T>
+inline void spectrum_split(ComplexOf<T>& zp, ComplexOf<T>& zq, T wr, T wi) {
+    const T dr = zp.re - zq.re;
+    const T di = zp.im + zq.im;
+    const T yr = spectrum_fma(wr, dr, -(wi * di));
+    const T yi = spectrum_fma(wr, di, wi * dr);
+    zp.re -= yr;
+    zp.im -= yi;
+    zq.re += yr;
+    zq.im -= yi;
+}
+
+template <class T>
+inline void spectrum_merge(ComplexOf<T>& pp, ComplexOf<T>& pq, T wr, T wi) {
+    const T dr = pp.re - pq.re;
+    const T di = pp.im + pq.im;
+    const T yr = spectrum_fma(wr, dr, wi * di);
+    const T yi = spectrum_fma(wr, di, -(wi * dr));
+    pp.re -= yr;
+    pp.im -= yi;
+    pq.re += yr;
+    pq.im -= yi;
+}
+
+// Values of pair p (lower half) and of its mirror q: for one pair the value
+// itself; for 8 pairs p, p-1, .. p-7 and q, q+1, .. q+7, lane k holding
+// pair p-k and mirror q+k.
+inline ComplexOf<double> spectrum_load_p(const double* data, int32_t p, double) {
+    return {data[2 * p], data[2 * p + 1]};
+}
+inline ComplexOf<double> spectrum_load_q(const double* data, int32_t q, double) {
+    return {data[2 * q], data[2 * q + 1]};
+}
+inline void spectrum_store_p(double* data, int32_t p, ComplexOf<double> v) {
+    data[2 * p] = v.re;
+    data[2 * p + 1] = v.im;
+}
+inline void spectrum_store_q(double* data, int32_t q, ComplexOf<double> v) {
+    data[2 * q] = v.re;
+    data[2 * q + 1] = v.im;
+}
+
+template <class T>
+inline T spectrum_loadv(const double* at) {
+    T v;
+    __builtin_memcpy(&v, at, sizeof v);
+    return v;
+}
+template <class T>
+inline void spectrum_storev(double* at, T v) {
+    __builtin_memcpy(at, &v, sizeof v);
+}
+
+// G pairs p, p-1, .. p-G+1 (lane k: pair p-k), and mirrors q, q+1, ..
+// q+G-1 (lane k: mirror q+k), from two registers each.
+template <class T>
+inline ComplexOf<T> spectrum_load_p(const double* data, int32_t p, T) {
+    constexpr int G = sizeof(T) / sizeof(double);
+    const double* at = data + 2 * (p - G + 1);
+    const T a = spectrum_loadv<T>(at), b = spectrum_loadv<T>(at + G);
+    if constexpr (G == 8) {
+        return {__builtin_shufflevector(a, b, 14, 12, 10, 8, 6, 4, 2, 0),
+                __builtin_shufflevector(a, b, 15, 13, 11, 9, 7, 5, 3, 1)};
+    } else if constexpr (G == 4) {
+        return {__builtin_shufflevector(a, b, 6, 4, 2, 0), __builtin_shufflevector(a, b, 7, 5, 3, 1)};
+    } else {
+        return {__builtin_shufflevector(a, b, 2, 0), __builtin_shufflevector(a, b, 3, 1)};
+    }
+}
+template <class T>
+inline ComplexOf<T> spectrum_load_q(const double* data, int32_t q, T) {
+    constexpr int G = sizeof(T) / sizeof(double);
+    const double* at = data + 2 * q;
+    const T a = spectrum_loadv<T>(at), b = spectrum_loadv<T>(at + G);
+    if constexpr (G == 8) {
+        return {__builtin_shufflevector(a, b, 0, 2, 4, 6, 8, 10, 12, 14),
+                __builtin_shufflevector(a, b, 1, 3, 5, 7, 9, 11, 13, 15)};
+    } else if constexpr (G == 4) {
+        return {__builtin_shufflevector(a, b, 0, 2, 4, 6), __builtin_shufflevector(a, b, 1, 3, 5, 7)};
+    } else {
+        return {__builtin_shufflevector(a, b, 0, 2), __builtin_shufflevector(a, b, 1, 3)};
+    }
+}
+template <class T>
+inline void spectrum_store_p(double* data, int32_t p, ComplexOf<T> v) {
+    constexpr int G = sizeof(T) / sizeof(double);
+    double* at = data + 2 * (p - G + 1);
+    if constexpr (G == 8) {
+        spectrum_storev(at, __builtin_shufflevector(v.re, v.im, 7, 15, 6, 14, 5, 13, 4, 12));
+        spectrum_storev(at + 8, __builtin_shufflevector(v.re, v.im, 3, 11, 2, 10, 1, 9, 0, 8));
+    } else if constexpr (G == 4) {
+        spectrum_storev(at, __builtin_shufflevector(v.re, v.im, 3, 7, 2, 6));
+        spectrum_storev(at + 4, __builtin_shufflevector(v.re, v.im, 1, 5, 0, 4));
+    } else {
+        spectrum_storev(at, __builtin_shufflevector(v.re, v.im, 1, 3));
+        spectrum_storev(at + 2, __builtin_shufflevector(v.re, v.im, 0, 2));
+    }
+}
+template <class T>
+inline void spectrum_store_q(double* data, int32_t q, ComplexOf<T> v) {
+    constexpr int G = sizeof(T) / sizeof(double);
+    double* at = data + 2 * q;
+    if constexpr (G == 8) {
+        spectrum_storev(at, __builtin_shufflevector(v.re, v.im, 0, 8, 1, 9, 2, 10, 3, 11));
+        spectrum_storev(at + 8, __builtin_shufflevector(v.re, v.im, 4, 12, 5, 13, 6, 14, 7, 15));
+    } else if constexpr (G == 4) {
+        spectrum_storev(at, __builtin_shufflevector(v.re, v.im, 0, 4, 1, 5));
+        spectrum_storev(at + 4, __builtin_shufflevector(v.re, v.im, 2, 6, 3, 7));
+    } else {
+        spectrum_storev(at, __builtin_shufflevector(v.re, v.im, 0, 2));
+        spectrum_storev(at + 2, __builtin_shufflevector(v.re, v.im, 1, 3));
+    }
+}
+
+// fft_for_each_split_pair with the same twiddles, bit for bit, but calling
+// body(p, q, wr, wi) with wr, wi vectors of G doubles for G consecutive
+// pairs (p, p-1, .. p-G+1) wherever it can, and with doubles for the rest. The walk
+// restarts from a fresh seed every 128 pairs, so eight of those blocks run
+// their recurrences side by side into a small table, and the pairs are then
+// visited in groups of G. The order of the pairs differs; every pair is
+// independent of the others.
+template <int G, class Body>
+inline void spectrum_for_each_pair_grouped(int32_t n, Body&& body) {
+    using T = typename PairVector<G>::type;
+    constexpr int32_t block = 128;
+    constexpr int32_t side = 8;  // blocks walked together
+    constexpr double two_pi = 6.283185307179586476925286766559;
+    if (n < 8) return;
+    const int32_t count = n / 2;
+    const int32_t first = count / 2 - 1;
+    if (first < block * side) {
+        fft_for_each_split_pair(n, [&body](int32_t p, int32_t q, double wr, double wi) { body(p, q, wr, wi); });
+        return;
+    }
+    const double angle_step = two_pi / static_cast<double>(n);
+    double s, c;
+    fft_sincos(angle_step / 2.0, &s, &c);
+    const double cs = fft_fma(-2.0 * s, s, 1.0);
+    const double ss = 2.0 * s * c;
+    const double t = 2.0 * ss;
+
+    alignas(64) double tw_re[side][block];
+    alignas(64) double tw_im[side][block];
+    for (int32_t p = first; p >= 1;) {
+        double prev_re[side] = {}, prev_im[side] = {}, cur_re[side] = {}, cur_im[side] = {};
+        int32_t starts[side] = {}, lengths[side] = {};
+        int32_t blocks = 0;
+        for (; blocks < side && p - block * blocks >= 1; ++blocks) {
+            const int32_t b = blocks;
+            const int32_t pb = p - block * b;
+            starts[b] = pb;
+            lengths[b] = pb < block ? pb : block;
+            if (pb == first) {
+                prev_re[b] = 0.0;
+                prev_im[b] = 0.0;
+                cur_re[b] = s * s;
+                cur_im[b] = s * c;
+            } else {
+                // Seeded from the last pair of the block before, pb + 1.
+                double sp, cp;
+                fft_sincos(angle_step * static_cast<double>(pb + 1), &sp, &cp);
+                const double hs = 0.5 * sp, hc = 0.5 * cp;
+                prev_re[b] = 0.5 - hs;
+                prev_im[b] = hc;
+                cur_re[b] = 0.5 - fft_fma(hs, cs, -(hc * ss));
+                cur_im[b] = fft_fma(hs, ss, hc * cs);
+            }
+        }
+        for (int32_t k = 0; k < block; ++k) {
+            for (int32_t b = 0; b < side; ++b) {
+                tw_re[b][k] = cur_re[b];
+                tw_im[b][k] = cur_im[b];
+                const double next_re = fft_fma(t, cur_im[b], prev_re[b]);
+                const double next_im = fft_fma(t, 0.5 - cur_re[b], prev_im[b]);
+                prev_re[b] = cur_re[b];
+                prev_im[b] = cur_im[b];
+                cur_re[b] = next_re;
+                cur_im[b] = next_im;
+            }
+        }
+        for (int32_t b = 0; b < blocks; ++b) {
+            const int32_t pb = starts[b];
+            int32_t k = 0;
+            for (; k + G <= lengths[b]; k += G) {
+                body(pb - k, count - (pb - k), spectrum_loadv<T>(&tw_re[b][k]), spectrum_loadv<T>(&tw_im[b][k]));
+            }
+            for (; k < lengths[b]; ++k) body(pb - k, count - (pb - k), tw_re[b][k], tw_im[b][k]);
+        }
+        p -= block * blocks;
+    }
+}

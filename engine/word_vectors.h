@@ -1,10 +1,10 @@
-// Portable vectors of 32 words for the engine's word loops, and the
+// Portable vectors of words for the engine's word loops, and the
 // one-word carry of a block of them. Internal to the engine.
 //
 // A carry (or borrow) that runs from the last word towards the first is a
 // one-bit chain: word i passes a carry on when it generates one (its sum
 // alone overflows) or when it propagates one (its sum is one below the
-// overflow) and receives one. In a block of 32 words without a propagating
+// overflow) and receives one. In a block of words without a propagating
 // word, the carry into word i is exactly the generate bit of word i + 1, so
 // the whole block is computed at once; blocks where every word propagates
 // pass the carry through unchanged; the rare mixed blocks go word by word.
@@ -17,65 +17,92 @@
 
 namespace wv {
 
-constexpr int32_t lanes = 32;
+// Vector types by size in bytes (GCC takes vector_size only as a constant
+// outside templates).
+template <int B>
+struct Types;
+#define NUMERA_WV_TYPES(B)                                        \
+    template <>                                                  \
+    struct Types<B> {                                            \
+        typedef int16_t I16 __attribute__((vector_size(B)));      \
+        typedef uint64_t U64 __attribute__((vector_size(B)));     \
+        typedef int16_t I16q __attribute__((vector_size(B / 4))); \
+        typedef int32_t I32q __attribute__((vector_size(B / 2))); \
+        typedef double F64 __attribute__((vector_size(B)));       \
+    };
+NUMERA_WV_TYPES(16)
+NUMERA_WV_TYPES(32)
+NUMERA_WV_TYPES(64)
+#undef NUMERA_WV_TYPES
 
-typedef int16_t I16 __attribute__((vector_size(64)));
-typedef uint64_t U64 __attribute__((vector_size(64)));
+// Words in vectors of B bytes (one register of the variant).
+template <int B>
+struct Ops {
+    static constexpr int32_t lanes = B / 2;
+    using I16 = typename Types<B>::I16;
+    using U64 = typename Types<B>::U64;
 
-ENGINE_INLINE I16 load(const int16_t* p) {
-    I16 v;
-    std::memcpy(&v, p, sizeof v);
-    return v;
-}
-
-ENGINE_INLINE void store(int16_t* p, I16 v) { std::memcpy(p, &v, sizeof v); }
-
-ENGINE_INLINE I16 splat(int32_t v) { return I16{} + static_cast<int16_t>(v); }
-
-ENGINE_INLINE U64 bits(I16 v) { return __builtin_bit_cast(U64, v); }
-
-// Halving reductions: a few whole-register operations on every target.
-ENGINE_INLINE bool any(I16 mask) {
-    typedef uint64_t U64x4 __attribute__((vector_size(32)));
-    typedef uint64_t U64x2 __attribute__((vector_size(16)));
-    const U64 u = bits(mask);
-    const U64x4 a = __builtin_shufflevector(u, u, 0, 1, 2, 3) | __builtin_shufflevector(u, u, 4, 5, 6, 7);
-    const U64x2 b = __builtin_shufflevector(a, a, 0, 1) | __builtin_shufflevector(a, a, 2, 3);
-    return (b[0] | b[1]) != 0;
-}
-
-ENGINE_INLINE bool all(I16 mask) { return !any(~mask); }
-
-// The carry into each word of a block: `next_generates` holds, per lane, the
-// generate mask of the word one place further on (lane 31: unknown); lane 31
-// receives `carry_in` from the block after this one. Returns false when the
-// block needs the word-by-word path. Masks are -1/0; the result is 1/0.
-ENGINE_INLINE bool block_carries(I16 next_generates, I16 propagates, int32_t carry_in, I16* carries) {
-    // Whether word 0 propagates does not matter inside the block.
-    I16 inner = propagates;
-    inner[0] = 0;
-    if (!any(inner)) {
-        I16 c = -next_generates;
-        c[lanes - 1] = static_cast<int16_t>(carry_in);
-        *carries = c;
-        return true;
+    static ENGINE_INLINE I16 load(const int16_t* p) {
+        I16 v;
+        std::memcpy(&v, p, sizeof v);
+        return v;
     }
-    if (all(propagates)) {
-        // Every word passes the incoming carry on.
-        const I16 none = splat(0);
-        *carries = carry_in != 0 ? none + 1 : none;
-        return true;
-    }
-    return false;
-}
 
-// Words handled one at a time before the blocks begin, so that a block's
-// look at the word after it (index j + 32) stays below hi.
-ENGINE_INLINE int32_t scalar_head(int32_t lo, int32_t hi) {
-    const int32_t count = hi - lo;
-    if (count < 2 * lanes) return count;
-    const int32_t r = count % lanes;
-    return r == 0 ? lanes : r;
-}
+    static ENGINE_INLINE void store(int16_t* p, I16 v) { std::memcpy(p, &v, sizeof v); }
+
+    static ENGINE_INLINE I16 splat(int32_t v) { return I16{} + static_cast<int16_t>(v); }
+
+    // Halving reductions: a few whole-register operations.
+    static ENGINE_INLINE bool any(I16 mask) {
+        typedef uint64_t U64x4 __attribute__((vector_size(32)));
+        typedef uint64_t U64x2 __attribute__((vector_size(16)));
+        const U64 u = __builtin_bit_cast(U64, mask);
+        U64x2 b;
+        if constexpr (B == 64) {
+            const U64x4 a = __builtin_shufflevector(u, u, 0, 1, 2, 3) | __builtin_shufflevector(u, u, 4, 5, 6, 7);
+            b = __builtin_shufflevector(a, a, 0, 1) | __builtin_shufflevector(a, a, 2, 3);
+        } else if constexpr (B == 32) {
+            b = __builtin_shufflevector(u, u, 0, 1) | __builtin_shufflevector(u, u, 2, 3);
+        } else {
+            b = u;
+        }
+        return (b[0] | b[1]) != 0;
+    }
+
+    static ENGINE_INLINE bool all(I16 mask) { return !any(~mask); }
+
+    // The carry into each word of a block: `next_generates` holds, per lane,
+    // the generate mask of the word one place further on (last lane:
+    // unknown); the last lane receives `carry_in` from the block after this
+    // one. Returns false when the block needs the word-by-word path. Masks
+    // are -1/0; the result is 1/0.
+    static ENGINE_INLINE bool block_carries(I16 next_generates, I16 propagates, int32_t carry_in, I16* carries) {
+        // Whether word 0 propagates does not matter inside the block.
+        I16 inner = propagates;
+        inner[0] = 0;
+        if (!any(inner)) {
+            I16 c = -next_generates;
+            c[lanes - 1] = static_cast<int16_t>(carry_in);
+            *carries = c;
+            return true;
+        }
+        if (all(propagates)) {
+            // Every word passes the incoming carry on.
+            const I16 none = splat(0);
+            *carries = carry_in != 0 ? none + 1 : none;
+            return true;
+        }
+        return false;
+    }
+
+    // Words handled one at a time before the blocks begin, so that a
+    // block's look at the word after it (index j + lanes) stays below hi.
+    static ENGINE_INLINE int32_t scalar_head(int32_t lo, int32_t hi) {
+        const int32_t count = hi - lo;
+        if (count < 2 * lanes) return count;
+        const int32_t r = count % lanes;
+        return r == 0 ? lanes : r;
+    }
+};
 
 }  // namespace wv
