@@ -74,6 +74,8 @@ private slots:
         VERIFY_COLOR(card.pixelColor(card.width() / 2, 4), Palette::cardBackgroundColor().dark);
         for (const char* name : {"Light", "dark", "HighContrastDark"})
             QCOMPARE(Palette::textScoreColor().resolve(QString::fromLatin1(name)), Palette::textScoreColor().light);
+        dark.setColor(QPalette::Window, QColor(235, 235, 235));  // as light as the text: not dark
+        QCOMPARE(Palette::appearanceNameForPalette(dark), QStringLiteral("Light"));
     }
 
     // "Frequency:" only while not both cluster maxima are known; a failed
