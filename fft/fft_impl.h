@@ -54,11 +54,40 @@ FFT_INLINE unit three_eighths(unit w) {
 // independent ones side by side in one vector: with T = (-t, t) per value,
 //     w_{k+2} = fma(T, swap(w_{k+1}), w_k)
 // gives re = fma(-t, im, re') and im = fma(t, re, im'), the same roundings as
-// the product i t w_{k+1} added to w_k component by component.
+// the product i t w_{k+1} added to w_k component by component. The swapped
+// values run their own recurrence, swap(w_{k+2}) = fma(swap(T), w_{k+1},
+// swap(w_k)), which gives the same numbers and keeps the shuffle off the
+// chain of dependent steps.
 template <class V>
-FFT_INLINE V recur(V w0, V w1, V t) {
-    return fma2(t, swap(w1), w0);
-}
+struct recurrence {
+    V x, y;    // w_k, w_{k+1}
+    V xs, ys;  // the same with re and im exchanged
+    V t, ts;
+
+    FFT_INLINE void set(V w0, V w1) {
+        x = w0;
+        y = w1;
+        xs = swap(w0);
+        ys = swap(w1);
+    }
+
+    FFT_INLINE void set_step(V step) {
+        t = step;
+        ts = swap(step);
+    }
+
+    // Returns w_k and moves on by one index.
+    FFT_INLINE V next() {
+        const V current = x;
+        const V next_y = fma2(t, ys, x);
+        const V next_ys = fma2(ts, y, xs);
+        x = y;
+        xs = ys;
+        y = next_y;
+        ys = next_ys;
+        return current;
+    }
+};
 
 FFT_INLINE bool starts_span(int32_t k) { return k > 1 && ((k - 1) & (reseed_span - 1)) == 0; }
 
@@ -136,16 +165,15 @@ FFT_INLINE cvec<W> pick(const v4* s) {
 
 // ---------------------------------------------------------------- plain stage
 
-// x = (w^k, w^{3k}) and y = the same at k+1; each step moves both one index on.
+// (w^k, w^{3k}) and the same at k+1; each step moves both one index on.
 struct plain_factors {
-    v2 x, y, t;
+    recurrence<v2> r;
     double cos_step, sin_step, step;
 
     FFT_INLINE void set(unit w) {
         const unit next = rotate(w, cos_step, sin_step);
         const unit w3 = triple(w), next3 = triple(next);
-        x = v2{w.re, w.im, w3.re, w3.im};
-        y = v2{next.re, next.im, next3.re, next3.im};
+        r.set(v2{w.re, w.im, w3.re, w3.im}, v2{next.re, next.im, next3.re, next3.im});
     }
 
     FFT_INLINE void seed(int32_t k) {
@@ -159,16 +187,10 @@ struct plain_factors {
         set(unit{cos_step, sin_step});
         const double t1 = 2.0 * sin_step;
         const double t3 = 2.0 * triple(unit{cos_step, sin_step}).im;
-        t = v2{-t1, t1, -t3, t3};
+        r.set_step(v2{-t1, t1, -t3, t3});
     }
 
-    // Returns the factors of the current index and steps on.
-    FFT_INLINE v2 next() {
-        const v2 current = x;
-        x = y;
-        y = recur(current, y, t);
-        return current;
-    }
+    FFT_INLINE v2 next() { return r.next(); }
 };
 
 template <class V, bool Conj>
@@ -193,24 +215,35 @@ FFT_INLINE void plain_at0(double* p, int32_t qd) {
     store(p + 3 * qd, y3);
 }
 
+// Last front index of the span that k lies in.
+FFT_INLINE int32_t span_last(int32_t k) {
+    return k - 1 + reseed_span - ((k - 1) & (reseed_span - 1));
+}
+
 // Front indices k .. k+G-1 and their mirrors Q-k-G+1 .. Q-k, in vectors of W,
 // for as long as whole groups fit before the middle; smaller groups take the
 // rest. Spans start at k = 1 mod 64, so only the first index of a group can
-// start one.
+// start one. The inner loop stays within a span and makes no call, so that
+// the recurrence state stays in registers.
 template <int G, bool Conj>
 FFT_INLINE int32_t plain_fronts(double* d, int32_t q, int32_t qd, int32_t half, int32_t k,
                                 plain_factors& f) {
     constexpr int W = G < width ? G : width;
     typedef cvec<W> V;
-    for (; k + G - 1 <= half - 2; k += G) {
+    while (k + G - 1 <= half - 2) {
         if (starts_span(k)) f.seed(k);
-        v2 s[G];
-        for (int j = 0; j < G; ++j) s[j] = f.next();
-        for (int j = 0; j < G; j += W) {
-            const V w1 = pick<W, 0>(s + j), w3 = pick<W, 1>(s + j);
-            plain_at<V, Conj>(d + 2 * (k + j), qd, to_twiddle(w1), to_twiddle(w3));
-            plain_at<V, Conj>(d + 2 * (q - k - j - W + 1), qd, mirror_i(w1), mirror_neg_i(w3));
+        const int32_t last = span_last(k) < half - 2 ? span_last(k) : half - 2;
+        plain_factors g = f;
+        for (; k + G - 1 <= last; k += G) {
+            v2 s[G];
+            for (int j = 0; j < G; ++j) s[j] = g.next();
+            for (int j = 0; j < G; j += W) {
+                const V w1 = pick<W, 0>(s + j), w3 = pick<W, 1>(s + j);
+                plain_at<V, Conj>(d + 2 * (k + j), qd, to_twiddle(w1), to_twiddle(w3));
+                plain_at<V, Conj>(d + 2 * (q - k - j - W + 1), qd, mirror_i(w1), mirror_neg_i(w3));
+            }
         }
+        f = g;
     }
     if constexpr (G > 2) {
         return plain_fronts<G / 2, Conj>(d, q, qd, half, k, f);
@@ -231,19 +264,19 @@ FFT_INLINE void stage_plain_impl(int32_t n, double* d) {
     const int32_t k = plain_fronts<group, Conj>(d, q, qd, half, 1, f);
     // k = half - 1, its mirror half + 1, and half itself, whose factor is the
     // eighth turn with the recurrence's value standing in for sqrt(1/2).
-    const v1 w1 = pick<1, 0>(&f.x), w3 = pick<1, 1>(&f.x);
+    const v1 w1 = pick<1, 0>(&f.r.x), w3 = pick<1, 1>(&f.r.x);
     plain_at<v1, Conj>(d + 2 * k, qd, to_twiddle(w1), to_twiddle(w3));
     plain_at<v1, Conj>(d + 2 * (q - k), qd, mirror_i(w1), mirror_neg_i(w3));
-    const double r = f.y[0];
+    const double r = f.r.y[0];
     plain_at<v1, Conj>(d + 2 * half, qd, make_twiddle<v1>(r, r), make_twiddle<v1>(-r, r));
 }
 
 // ------------------------------------------------------------------ odd stage
 
-// x = (a, b, c, d) at k with a = w^{k/2}, b = e^{i pi/4} a, c = w^{3k/2},
-// d = e^{3i pi/4} c; y the same at k+1.
+// (a, b, c, d) at k and at k+1, with a = w^{k/2}, b = e^{i pi/4} a,
+// c = w^{3k/2}, d = e^{3i pi/4} c.
 struct odd_factors {
-    v4 x, y, t;
+    recurrence<v4> r;
     double cos_step, sin_step, step;
 
     FFT_INLINE static v4 pack(unit a) {
@@ -251,10 +284,7 @@ struct odd_factors {
         return v4{a.re, a.im, b.re, b.im, c.re, c.im, e.re, e.im};
     }
 
-    FFT_INLINE void set(unit a) {
-        x = pack(a);
-        y = pack(rotate(a, cos_step, sin_step));
-    }
+    FFT_INLINE void set(unit a) { r.set(pack(a), pack(rotate(a, cos_step, sin_step))); }
 
     FFT_INLINE void seed(int32_t k) {
         double s, c;
@@ -267,15 +297,10 @@ struct odd_factors {
         set(unit{cos_step, sin_step});
         const double t1 = 2.0 * sin_step;
         const double t3 = 2.0 * triple(unit{cos_step, sin_step}).im;
-        t = v4{-t1, t1, -t1, t1, -t3, t3, -t3, t3};
+        r.set_step(v4{-t1, t1, -t1, t1, -t3, t3, -t3, t3});
     }
 
-    FFT_INLINE v4 next() {
-        const v4 current = x;
-        x = y;
-        y = recur(current, y, t);
-        return current;
-    }
+    FFT_INLINE v4 next() { return r.next(); }
 };
 
 template <class V>
@@ -313,13 +338,18 @@ template <int G>
 FFT_INLINE int32_t odd_fronts(double* d, int32_t q, int32_t qd, int32_t half, int32_t k,
                               odd_factors& f) {
     constexpr int W = G < width ? G : width;
-    for (; k + G - 1 <= half - 2; k += G) {
+    while (k + G - 1 <= half - 2) {
         if (starts_span(k)) f.seed(k);
-        v4 s[G];
-        for (int j = 0; j < G; ++j) s[j] = f.next();
-        for (int j = 0; j < G; j += W) {
-            odd_pair_at<W>(d + 2 * (k + j), d + 2 * (q - k - j - W + 1), qd, s + j);
+        const int32_t last = span_last(k) < half - 2 ? span_last(k) : half - 2;
+        odd_factors g = f;
+        for (; k + G - 1 <= last; k += G) {
+            v4 s[G];
+            for (int j = 0; j < G; ++j) s[j] = g.next();
+            for (int j = 0; j < G; j += W) {
+                odd_pair_at<W>(d + 2 * (k + j), d + 2 * (q - k - j - W + 1), qd, s + j);
+            }
         }
+        f = g;
     }
     if constexpr (G > 2) {
         return odd_fronts<G / 2>(d, q, qd, half, k, f);
@@ -336,8 +366,9 @@ FFT_INLINE void stage_odd_impl(int32_t n, double* d) {
     odd_factors f(two_pi / static_cast<double>(n));
     constexpr int group = width < 2 ? 2 : width;
     const int32_t k = odd_fronts<group>(d, q, qd, half, 1, f);
-    odd_pair_at<1>(d + 2 * k, d + 2 * (q - k), qd, &f.x);
-    const v1 a = pick<1, 0>(&f.y), b = pick<1, 1>(&f.y), c = pick<1, 2>(&f.y), e = pick<1, 3>(&f.y);
+    odd_pair_at<1>(d + 2 * k, d + 2 * (q - k), qd, &f.r.x);
+    const v4* y = &f.r.y;
+    const v1 a = pick<1, 0>(y), b = pick<1, 1>(y), c = pick<1, 2>(y), e = pick<1, 3>(y);
     odd_at(d + 2 * half, qd, to_twiddle(a), to_twiddle(b), to_twiddle(c), to_twiddle(e));
 }
 
