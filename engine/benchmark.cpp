@@ -1,6 +1,7 @@
 #include "engine/benchmark.h"
 
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -27,6 +28,8 @@ void set_message(BenchmarkResult* result, const char* text) {
     std::snprintf(result->error_message, sizeof result->error_message, "%s", text);
 }
 
+constexpr size_t cache_line = 64;
+
 // The nine work areas of a run, obtained and released together.
 struct RunStorage {
     HpNumber* a = nullptr;
@@ -38,6 +41,7 @@ struct RunStorage {
     double* T1 = nullptr;
     double* T2 = nullptr;
     double* T3 = nullptr;
+    void* buffer_blocks[3] = {nullptr, nullptr, nullptr};
 
     void* (*allocate)(size_t);
     void (*release)(void*);
@@ -53,15 +57,25 @@ struct RunStorage {
             hp_set_zero(run_words, *x);
         }
         double** buffers[] = {&T1, &T2, &T3};
-        for (double** buf : buffers) {
-            *buf = static_cast<double*>(allocate(sizeof(double) * (run_fft + 2)));
-            if (*buf == nullptr) return false;
+        for (int i = 0; i < 3; ++i) {
+            buffer_blocks[i] = allocate(sizeof(double) * (run_fft + 2) + cache_line);
+            if (buffer_blocks[i] == nullptr) return false;
+            *buffers[i] = transform_aligned(buffer_blocks[i]);
         }
         return true;
     }
 
+    // A product buffer inside block whose transform array (element 1)
+    // starts on a cache line, so no vector load of the transform straddles
+    // two lines.
+    static double* transform_aligned(void* block) {
+        const uintptr_t first = reinterpret_cast<uintptr_t>(block) + sizeof(double);
+        const uintptr_t aligned = (first + cache_line - 1) & ~uintptr_t{cache_line - 1};
+        return reinterpret_cast<double*>(aligned) - 1;
+    }
+
     ~RunStorage() {
-        void* blocks[] = {a, b, c, e, t1, t2, T1, T2, T3};
+        void* blocks[] = {a, b, c, e, t1, t2, buffer_blocks[0], buffer_blocks[1], buffer_blocks[2]};
         for (void* block : blocks) {
             if (block != nullptr) release(block);
         }

@@ -1,5 +1,7 @@
 #include "engine/engine_isa.h"
 
+#include "fft/fft_cpu.h"
+
 #include <cstdlib>
 #include <cstring>
 
@@ -8,10 +10,10 @@ namespace {
 EngineIsa detect() {
     EngineIsa best = EngineIsa::base;
 #if ENGINE_HAS_VARIANTS
-    __builtin_cpu_init();
-    if (__builtin_cpu_supports("x86-64-v4")) {
+    const int32_t level = fft_cpu_x86_level();
+    if (level >= 4) {
         best = EngineIsa::v4;
-    } else if (__builtin_cpu_supports("x86-64-v3")) {
+    } else if (level >= 3) {
         best = EngineIsa::v3;
     }
 #endif

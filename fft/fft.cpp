@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "fft/fft_cpu.h"
 #include "fft/fft_dispatch.h"
 #include "fft/fft_kernels.h"
 
@@ -29,21 +30,13 @@ bool allowed(const char* cap, const char* name) {
 
 isa_choice choose() {
     const char* cap = std::getenv("NUMERA_FFT_ISA");
+    const int32_t level = fft_cpu_x86_level();
 #if defined(NUMERA_FFT_X86_LEVELS)
-    __builtin_cpu_init();
-#if defined(__clang__)
-    const bool v3 = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma") &&
-                    __builtin_cpu_supports("bmi") && __builtin_cpu_supports("bmi2");
-    const bool v4 = v3 && __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
-                    __builtin_cpu_supports("avx512dq") && __builtin_cpu_supports("avx512vl");
-#else
-    const bool v3 = __builtin_cpu_supports("x86-64-v3");
-    const bool v4 = __builtin_cpu_supports("x86-64-v4");
-#endif
-    if (v4 && allowed(cap, "x86-64-v4")) return {&fft_isa_x86_64_v4, "x86-64-v4"};
-    if (v3 && allowed(cap, "x86-64-v3")) return {&fft_isa_x86_64_v3, "x86-64-v3"};
+    if (level >= 4 && allowed(cap, "x86-64-v4")) return {&fft_isa_x86_64_v4, "x86-64-v4"};
+    if (level >= 3 && allowed(cap, "x86-64-v3")) return {&fft_isa_x86_64_v3, "x86-64-v3"};
 #else
     (void)cap;
+    (void)level;
 #endif
     return {&fft_isa_baseline, "baseline"};
 }
@@ -54,6 +47,23 @@ const isa_choice& chosen() {
 }
 
 }  // namespace
+
+int32_t fft_cpu_x86_level() {
+#if defined(__x86_64__) && defined(__GNUC__)
+    static const int32_t level = [] {
+        __builtin_cpu_init();
+        // Feature by feature: clang 14 does not know the level names.
+        const bool v3 = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma") &&
+                        __builtin_cpu_supports("bmi") && __builtin_cpu_supports("bmi2");
+        const bool v4 = v3 && __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+                        __builtin_cpu_supports("avx512dq") && __builtin_cpu_supports("avx512vl");
+        return v4 ? 4 : v3 ? 3 : 0;
+    }();
+    return level;
+#else
+    return 0;
+#endif
+}
 
 const fft_isa_ops& fft_active_isa() { return *chosen().ops; }
 const char* fft_active_isa_name() { return chosen().name; }
