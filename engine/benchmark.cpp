@@ -7,7 +7,7 @@
 #include <cstring>
 #include <ctime>
 
-#include "engine/fft_spectrum.h"
+#include "engine/fft_pointwise.h"
 #include "engine/hp_newton.h"
 #include "engine/hp_number.h"
 #include "engine/hp_product.h"

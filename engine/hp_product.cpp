@@ -4,8 +4,8 @@
 #include <cstring>
 
 #include "engine/engine_isa.h"
-#include "engine/fft_spectrum.h"
-#include "engine/spectrum_pairs.h"
+#include "engine/fft_pointwise.h"
+#include "engine/pointwise_pairs.h"
 #include "engine/word_vectors.h"
 #include "fft/fft.h"
 

@@ -1,7 +1,7 @@
-#include "engine/fft_spectrum.h"
+#include "engine/fft_pointwise.h"
 
 #include "engine/engine_isa.h"
-#include "engine/spectrum_pairs.h"
+#include "engine/pointwise_pairs.h"
 
 namespace {
 
