@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <utility>
 
 #include "engine/engine_isa.h"
 #include "engine/fft_pointwise.h"
@@ -131,8 +132,246 @@ struct CarryChain {
     }
 };
 
+// The carry pass for radix 10000 with vectors, no chain through the words.
+// Each rounded value is split exactly into four balanced digits (|digit| <=
+// R/2 + 1, the top one a few thousand at most) that land on its own word and
+// the three above it; the sums per word, within 2R of zero, go out as 16-bit
+// words, and settle_words finishes them. Every step is exact integer
+// arithmetic (doubles stay well below 2^53), so the words and the carry out
+// are those of the serial chain.
+template <int VB>
+struct CarryVec {
+    static constexpr int L = VB / 8;
+    using F = typename wv::Types<VB>::F64;
+    using M = typename wv::Types<VB>::I64;
+    using I32 = typename wv::Types<VB>::I32q;
+    using I16 = typename wv::Types<VB>::I16q;
+    static_assert(L >= 4, "the digits reach three words up");
+
+    static constexpr double R = 10000.0;
+    // Adding and subtracting 1.5 * 2^52 rounds to the nearest integer, ties
+    // to even as llrint does, for magnitudes up to 2^51.
+    static constexpr double magic = 0x1.8p52;
+    static constexpr double limit = 0x1p50;
+
+    static ENGINE_INLINE F splat(double v) { return F{} + v; }
+
+    static ENGINE_INLINE F rint(F x) {
+        const F m = splat(magic);
+        return (x + m) - m;
+    }
+
+    // x - q R: exact, both being integers and the result small.
+    static ENGINE_INLINE F rem(F x, F q) { return x - q * splat(R); }
+
+    // Lanes k .. k + L - 1 of the concatenation (c, p): the block c with the
+    // block above it in index, p.
+    template <int K, size_t... I>
+    static ENGINE_INLINE F shift_impl(F c, F p, std::index_sequence<I...>) {
+        return __builtin_shufflevector(c, p, static_cast<int>(I + K)...);
+    }
+    template <int K>
+    static ENGINE_INLINE F shift(F c, F p) {
+        return shift_impl<K>(c, p, std::make_index_sequence<L>{});
+    }
+
+    // Writes words[i - 1] = the sum of the digits landing on index i, within
+    // 2R of zero, for i from K down to the returned j0 (blocks of L words;
+    // fewer than 2L indices remain below j0 from 2); *up gets what the
+    // values at j0 and above carry into index j0 - 1. Returns -1 when a
+    // value is too large (or not finite) for the doubles to stay exact,
+    // or there are too few words.
+    static ENGINE_INLINE int32_t digits(int32_t K, int32_t b, double scale, const double* buf, int16_t* words,
+                                        int64_t carry_in, int64_t* up) {
+        // U neighbouring blocks a step, their operations interleaved: each
+        // block is a long chain of dependent operations, and the processor
+        // overlaps more of them when they come in turns.
+        constexpr int U = 2;
+        const F ri = splat(1.0 / R), ri2 = splat(1.0 / (R * R)),
+                ri3 = splat(1.0 / (R * R * R)), sc = splat(scale);
+        const F zero = splat(0.0);
+        const M magnitude = M{} + INT64_MAX;
+        F r1p = zero, r2p = zero, r3p = zero;
+        F q1[U], q2[U], q3[U], r1[U], r2[U];
+        // The largest magnitude so far, as bits: they order as the values
+        // do, with infinities and NaNs above every finite value.
+        M big = M{};
+        F cin = zero;
+        cin[L - 1] = static_cast<double>(carry_in);
+        int32_t j = K - L + 1;
+        for (; j - (U - 1) * L >= 2; j -= U * L) {
+            F p[U], v[U], s[U];
+            for (int u = 0; u < U; ++u) {
+                F x;
+                std::memcpy(&x, buf + j - u * L - b, sizeof x);
+                p[u] = x * sc;
+            }
+            for (int u = 0; u < U; ++u) {
+                const M bits = __builtin_bit_cast(M, p[u]) & magnitude;
+                big = bits > big ? bits : big;
+            }
+            for (int u = 0; u < U; ++u) v[u] = rint(p[u]);
+            v[0] += cin;
+            cin = zero;
+            // v = r0 + r1 R + r2 R^2 + q3 R^3 whatever the roundings of
+            // the quotients: the terms telescope.
+            for (int u = 0; u < U; ++u) q1[u] = rint(v[u] * ri);
+            for (int u = 0; u < U; ++u) q2[u] = rint(v[u] * ri2);
+            for (int u = 0; u < U; ++u) q3[u] = rint(v[u] * ri3);
+            for (int u = 0; u < U; ++u) v[u] = rem(v[u], q1[u]);
+            for (int u = 0; u < U; ++u) r1[u] = rem(q1[u], q2[u]);
+            for (int u = 0; u < U; ++u) r2[u] = rem(q2[u], q3[u]);
+            for (int u = 0; u < U; ++u) {
+                s[u] = v[u] + shift<1>(r1[u], u == 0 ? r1p : r1[u - 1]);
+            }
+            for (int u = 0; u < U; ++u) {
+                s[u] += shift<2>(r2[u], u == 0 ? r2p : r2[u - 1]) + shift<3>(q3[u], u == 0 ? r3p : q3[u - 1]);
+            }
+            for (int u = 0; u < U; ++u) {
+                const I16 out = __builtin_convertvector(__builtin_convertvector(s[u], I32), I16);
+                std::memcpy(words + j - u * L - 1, &out, sizeof out);
+            }
+            r1p = r1[U - 1];
+            r2p = r2[U - 1];
+            r3p = q3[U - 1];
+        }
+        int64_t largest = 0;
+        for (int l = 0; l < L; ++l) largest = big[l] > largest ? big[l] : largest;
+        if (largest > __builtin_bit_cast(int64_t, limit)) return -1;
+        j += U * L;
+        if (j > K) return -1;
+        *up = static_cast<int64_t>(q1[U - 1][0] + q2[U - 1][1] + q3[U - 1][2]);
+        j -= (U - 1) * L;
+        return j;
+    }
+};
+
+template <typename V, int K, int... I>
+ENGINE_INLINE V shift_lanes_impl(V c, V fill, std::integer_sequence<int, I...>) {
+    return __builtin_shufflevector(c, fill, (I + K)...);
+}
+
+// Lanes k .. k + n - 1 of the concatenation (c, fill), n lanes in V.
+template <int K, int N, typename V>
+ENGINE_INLINE V shift_lanes(V c, V fill) {
+    return shift_lanes_impl<V, K>(c, fill, std::make_integer_sequence<int, N>{});
+}
+
+template <typename V, int... I>
+ENGINE_INLINE V lane0_everywhere_impl(V x, std::integer_sequence<int, I...>) {
+    return __builtin_shufflevector(x, x, (I * 0)...);
+}
+
+template <int N, typename V>
+ENGINE_INLINE V lane0_everywhere(V x) {
+    return lane0_everywhere_impl(x, std::make_integer_sequence<int, N>{});
+}
+
+// Resolves words[lo .. hi - 1], each within 2R of zero, into [0, R), from
+// the last word towards the first; returns what leaves word lo. Each word
+// first gives its nearest multiple of R (at most two) to the word before
+// it, which leaves words within R/2 + 2 of zero; then only a borrow of one
+// runs: a word borrows when it is negative, or when it is zero and lent
+// to. The borrows of a block come from these generate and propagate bits
+// in log2(lanes) steps, whatever the words.
+template <int B>
+ENGINE_INLINE int32_t settle_words(int32_t lo, int32_t hi, int32_t r, int16_t* w) {
+    using V = wv::Ops<B>;
+    using I16 = typename V::I16;
+    constexpr int32_t lanes = V::lanes;
+    const int32_t h = r / 2, h3 = 3 * (r / 2);
+    auto part = [&](int32_t x) { return (x > h) + (x > h3) - (x < -h) - (x < -h3); };
+    int32_t borrow = 0, q_next = 0;
+    int32_t i = hi - 1;
+    for (const int32_t end = hi - (hi - lo) % lanes; i >= end; --i) {
+        const int32_t q = part(w[i]);
+        const int32_t v = w[i] - q * r + q_next - borrow;
+        q_next = q;
+        borrow = v < 0 ? 1 : 0;
+        w[i] = static_cast<int16_t>(v + borrow * r);
+    }
+    const I16 R = V::splat(r), H = V::splat(h), NH = V::splat(-h), H3 = V::splat(h3), NH3 = V::splat(-h3);
+    const I16 zero = V::splat(0), ones = V::splat(-1);
+    // The borrow into the block, as a mask in every lane; the part of the
+    // word after the block, in lane 0.
+    I16 in = borrow != 0 ? ones : zero;
+    I16 q_after = zero;
+    q_after[0] = static_cast<int16_t>(q_next);
+    for (int32_t j = i - (lanes - 1); j >= lo; j -= lanes) {
+        const I16 x = V::load(w + j);
+        // Masks are -1 where true.
+        const I16 q = (x < NH) + (x < NH3) - (H < x) - (H3 < x);
+        const I16 d = x - q * R + shift_lanes<1, lanes>(q, q_after);
+        q_after = q;
+        I16 g = d < zero;
+        I16 p = d == zero;
+        if constexpr (lanes > 1) {
+            g |= p & shift_lanes<1, lanes>(g, zero);
+            p &= shift_lanes<1, lanes>(p, ones);
+        }
+        if constexpr (lanes > 2) {
+            g |= p & shift_lanes<2, lanes>(g, zero);
+            p &= shift_lanes<2, lanes>(p, ones);
+        }
+        if constexpr (lanes > 4) {
+            g |= p & shift_lanes<4, lanes>(g, zero);
+            p &= shift_lanes<4, lanes>(p, ones);
+        }
+        if constexpr (lanes > 8) {
+            g |= p & shift_lanes<8, lanes>(g, zero);
+            p &= shift_lanes<8, lanes>(p, ones);
+        }
+        if constexpr (lanes > 16) {
+            g |= p & shift_lanes<16, lanes>(g, zero);
+            p &= shift_lanes<16, lanes>(p, ones);
+        }
+        // Borrow out of each word, and into it from the word after.
+        const I16 out = g | (p & in);
+        const I16 into = shift_lanes<1, lanes>(out, in);
+        V::store(w + j, d + into + (out & R));
+        in = lane0_everywhere<lanes>(out);
+    }
+    return q_after[0] - (in[0] != 0 ? 1 : 0);
+}
+
+// As CarryChain<10000>::run, with the carry out in *carry_out; false when
+// the serial chain has to do it.
+template <int B>
+ENGINE_INLINE bool carry_vec_wide(int32_t K, int32_t b, double scale, const double* buf, int16_t* words,
+                                  int64_t carry_in, int64_t* carry_out) {
+    using C = CarryVec<B>;
+    if (K - 1 < 4 * C::L || carry_in >= int64_t{1} << 50 || carry_in <= -(int64_t{1} << 50)) return false;
+    int64_t up = 0;
+    const int32_t j0 = C::digits(K, b, scale, buf, words, carry_in, &up);
+    if (j0 < 0) return false;
+    up += settle_words<B>(j0 - 1, K, 10000, words);
+    *carry_out = CarryChain<10000>::serial(j0 - 1, 2, b, scale, buf, words, up);
+    return true;
+}
+
+template <int B>
+ENGINE_INLINE bool carry_vec_impl(int32_t K, int32_t b, double scale, const double* buf, int16_t* words,
+                                  int64_t carry_in, int64_t* carry_out) {
+    // With fewer than eight lanes the vectors take more operations per word
+    // than the serial chain, and longer (measured).
+    if constexpr (B < 64) {
+        return false;
+    } else {
+        return carry_vec_wide<B>(K, b, scale, buf, words, carry_in, carry_out);
+    }
+}
+
+ENGINE_VARIANTS(bool, carry_vec,
+                (int32_t K, int32_t b, double scale, const double* buf, int16_t* words, int64_t carry_in,
+                 int64_t* carry_out),
+                (K, b, scale, buf, words, carry_in, carry_out))
+
 int64_t carry_words(uint32_t R, int32_t K, int32_t b, double scale, const double* buf, int16_t* words,
                     int64_t carry) {
+    if (R == 10000) {
+        int64_t out;
+        if (carry_vec(K, b, scale, buf, words, carry, &out)) return out;
+    }
     switch (R) {
         case 10: return CarryChain<10>::run(K, b, scale, buf, words, carry);
         case 100: return CarryChain<100>::run(K, b, scale, buf, words, carry);
