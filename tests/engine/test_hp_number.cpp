@@ -55,25 +55,16 @@ void check_add_sub(int32_t n, uint32_t R, const HpNumber* x, const HpNumber* y) 
 // the last place, leading words that carry.
 void make_partner(HpRandom& rnd, int32_t n, uint32_t R, const HpNumber* x, HpNumber* y) {
     rnd.fill(n, R, y);
+    const int32_t shifts[] = {1, n - 1, n, n + 3}, k = static_cast<int32_t>(rnd.uniform(1, n));
     switch (rnd.uniform(0, 6)) {
         case 0: y->exponent = x->exponent + static_cast<int32_t>(rnd.uniform(-2, 2)); break;
-        case 1:  // x + (-x), x - x, x + x
-            hp_copy(n, x, y);
-            if (rnd.chance(50)) y->sign = -y->sign;
-            break;
-        case 2: {  // leading words agree
-            const int32_t k = static_cast<int32_t>(rnd.uniform(1, n));
+        case 1: hp_copy(n, x, y); y->sign = rnd.chance(50) ? y->sign : -y->sign; break;  // x +- x
+        case 2:  // the leading k words agree
             std::memcpy(y->words, x->words, static_cast<size_t>(k) * sizeof(int16_t));
             y->exponent = x->exponent;
             if (k < n && rnd.chance(50)) y->words[k] = static_cast<int16_t>((x->words[k] + 1) % R);
             break;
-        }
-        case 3: {  // shifts 1, n - 1, n, n + 3 either way
-            const int32_t shifts[] = {1, n - 1, n, n + 3};
-            const int32_t d = shifts[rnd.uniform(0, 3)];
-            y->exponent = x->exponent + (rnd.chance(50) ? d : -d);
-            break;
-        }
+        case 3: y->exponent = x->exponent + shifts[rnd.uniform(0, 3)] * (rnd.chance(50) ? 1 : -1); break;
         case 4: hp_set_zero(n, y); break;
         case 5:  // one unit in the last place of x
             hp_set_zero(n, y);
@@ -84,7 +75,6 @@ void make_partner(HpRandom& rnd, int32_t n, uint32_t R, const HpNumber* x, HpNum
         default:  // same exponent, first words sum to R or more
             y->exponent = x->exponent;
             y->words[0] = static_cast<int16_t>(R - x->words[0] + rnd.uniform(0, x->words[0] - 1));
-            break;
     }
 }
 
