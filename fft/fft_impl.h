@@ -614,12 +614,27 @@ FFT_INLINE void exchange_values(double* a, double* b) {
     store(b, x);
 }
 
-// Exchanges the run of tile consecutive values at run with the values at
-// column + rev(lo)*stride; the offsets rev(lo) are compile-time constants.
-template <bool Conj, std::size_t... Lo>
-FFT_INLINE void exchange_run(double* run, double* column, std::size_t stride,
-                             std::index_sequence<Lo...>) {
-    (exchange_values<Conj>(run + 2 * Lo, column + reverse_bits(Lo, tile_bits) * stride), ...);
+// One quarter of a tile pair: run rows hi = G, G + 2, G + 4, G + 6, values
+// lo = 4Q .. 4Q + 3 of each (one cache line per row), against partner rows
+// rev(lo), values rev(hi) (again one line per row). Four lines on each side,
+// each finished before the next quarter starts, so that no line has to be
+// fetched twice when rows a power of two apart fight over the same cache sets.
+template <bool Conj, std::size_t G, std::size_t Q, std::size_t... J>
+FFT_INLINE void exchange_quarter(double* run, double* partner, std::size_t stride,
+                                 std::index_sequence<J...>) {
+    (exchange_values<Conj>(run + (G + 2 * (J / 4)) * stride + 2 * (4 * Q + J % 4),
+                           partner + reverse_bits(4 * Q + J % 4, tile_bits) * stride +
+                               2 * reverse_bits(G + 2 * (J / 4), tile_bits)),
+     ...);
+}
+
+template <bool Conj>
+FFT_INLINE void exchange_tiles(double* run, double* partner, std::size_t stride) {
+    constexpr auto sixteen = std::make_index_sequence<16>{};
+    exchange_quarter<Conj, 0, 0>(run, partner, stride, sixteen);
+    exchange_quarter<Conj, 0, 1>(run, partner, stride, sixteen);
+    exchange_quarter<Conj, 1, 0>(run, partner, stride, sixteen);
+    exchange_quarter<Conj, 1, 1>(run, partner, stride, sixteen);
 }
 
 // Writes index k as (hi, mid, lo) with tile_bits bits in hi and lo, so that
@@ -643,13 +658,8 @@ void bit_reverse_impl(int32_t n, double* data) {
     uint32_t rmid = 0;
     for (uint32_t mid = 0; mid < mids; ++mid) {
         if (mid < rmid) {
-            uint32_t rhi = 0;
-            for (uint32_t hi = 0; hi < tile; ++hi) {
-                double* run = data + 2 * ((std::size_t{hi} << hi_shift) | (mid << tile_bits));
-                double* column = data + 2 * ((rmid << tile_bits) | rhi);
-                exchange_run<Conj>(run, column, stride, std::make_index_sequence<tile>{});
-                rhi = reversed_increment(rhi, tile / 2);
-            }
+            exchange_tiles<Conj>(data + 2 * (std::size_t{mid} << tile_bits),
+                                 data + 2 * (std::size_t{rmid} << tile_bits), stride);
         } else if (mid == rmid) {
             uint32_t rhi = 0;
             for (uint32_t hi = 0; hi < tile; ++hi) {
