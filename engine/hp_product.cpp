@@ -267,6 +267,19 @@ ENGINE_INLINE V lane0_everywhere(V x) {
     return lane0_everywhere_impl(x, std::make_integer_sequence<int, N>{});
 }
 
+// Generate and propagate masks of a block of N lanes, where a lane takes
+// from the lanes after it: after the steps S, 2S, .. below N, g holds in
+// every lane whether a borrow leaves it given none enters the block, and p
+// whether one entering the block passes through it.
+template <int S, int N, typename V>
+ENGINE_INLINE void look_ahead(V& g, V& p, V zero, V ones) {
+    if constexpr (S < N) {
+        g |= p & shift_lanes<S, N>(g, zero);
+        p &= shift_lanes<S, N>(p, ones);
+        look_ahead<2 * S, N>(g, p, zero, ones);
+    }
+}
+
 // Resolves words[lo .. hi - 1], each within 2R of zero, into [0, R), from
 // the last word towards the first; returns what leaves word lo. Each word
 // first gives its nearest multiple of R (at most two) to the word before
@@ -305,26 +318,7 @@ ENGINE_INLINE int32_t settle_words(int32_t lo, int32_t hi, int32_t r, int16_t* w
         q_after = q;
         I16 g = d < zero;
         I16 p = d == zero;
-        if constexpr (lanes > 1) {
-            g |= p & shift_lanes<1, lanes>(g, zero);
-            p &= shift_lanes<1, lanes>(p, ones);
-        }
-        if constexpr (lanes > 2) {
-            g |= p & shift_lanes<2, lanes>(g, zero);
-            p &= shift_lanes<2, lanes>(p, ones);
-        }
-        if constexpr (lanes > 4) {
-            g |= p & shift_lanes<4, lanes>(g, zero);
-            p &= shift_lanes<4, lanes>(p, ones);
-        }
-        if constexpr (lanes > 8) {
-            g |= p & shift_lanes<8, lanes>(g, zero);
-            p &= shift_lanes<8, lanes>(p, ones);
-        }
-        if constexpr (lanes > 16) {
-            g |= p & shift_lanes<16, lanes>(g, zero);
-            p &= shift_lanes<16, lanes>(p, ones);
-        }
+        look_ahead<1, lanes>(g, p, zero, ones);
         // Borrow out of each word, and into it from the word after.
         const I16 out = g | (p & in);
         const I16 into = shift_lanes<1, lanes>(out, in);

@@ -165,16 +165,15 @@ FFT_INLINE cvec<W> pick(const v4* s) {
 
 // ---------------------------------------------------------------- plain stage
 
-// (w^k, w^{3k}) and the same at k+1; each step moves both one index on.
-struct plain_factors {
-    recurrence<v2> r;
+// The factors of a stage at k and k+1 in one recurrence; each step moves
+// both one index on. Pack lays out the factors of one index, all derived
+// from w = e^{i k step}, and the matching recurrence step.
+template <class V, class Pack>
+struct stage_factors {
+    recurrence<V> r;
     double cos_step, sin_step, step;
 
-    FFT_INLINE void set(unit w) {
-        const unit next = rotate(w, cos_step, sin_step);
-        const unit w3 = triple(w), next3 = triple(next);
-        r.set(v2{w.re, w.im, w3.re, w3.im}, v2{next.re, next.im, next3.re, next3.im});
-    }
+    FFT_INLINE void set(unit w) { r.set(Pack::pack(w), Pack::pack(rotate(w, cos_step, sin_step))); }
 
     FFT_INLINE void seed(int32_t k) {
         double s, c;
@@ -182,16 +181,26 @@ struct plain_factors {
         set(unit{c, s});
     }
 
-    FFT_INLINE explicit plain_factors(double step_angle) : step(step_angle) {
+    FFT_INLINE explicit stage_factors(double step_angle) : step(step_angle) {
         sincos1(step, &sin_step, &cos_step);
         set(unit{cos_step, sin_step});
         const double t1 = 2.0 * sin_step;
         const double t3 = 2.0 * triple(unit{cos_step, sin_step}).im;
-        r.set_step(v2{-t1, t1, -t3, t3});
+        r.set_step(Pack::step(t1, t3));
     }
 
-    FFT_INLINE v2 next() { return r.next(); }
+    FFT_INLINE V next() { return r.next(); }
 };
+
+// (w^k, w^{3k}).
+struct plain_pack {
+    FFT_INLINE static v2 pack(unit w) {
+        const unit w3 = triple(w);
+        return v2{w.re, w.im, w3.re, w3.im};
+    }
+    FFT_INLINE static v2 step(double t1, double t3) { return v2{-t1, t1, -t3, t3}; }
+};
+using plain_factors = stage_factors<v2, plain_pack>;
 
 template <class V, bool Conj>
 FFT_INLINE void plain_at(double* p, int32_t qd, twiddle<V> w1, twiddle<V> w3) {
@@ -273,35 +282,16 @@ FFT_INLINE void stage_plain_impl(int32_t n, double* d) {
 
 // ------------------------------------------------------------------ odd stage
 
-// (a, b, c, d) at k and at k+1, with a = w^{k/2}, b = e^{i pi/4} a,
-// c = w^{3k/2}, d = e^{3i pi/4} c.
-struct odd_factors {
-    recurrence<v4> r;
-    double cos_step, sin_step, step;
-
+// (a, b, c, d) with a = w^{k/2}, b = e^{i pi/4} a, c = w^{3k/2},
+// d = e^{3i pi/4} c.
+struct odd_pack {
     FFT_INLINE static v4 pack(unit a) {
         const unit c = triple(a), b = eighth(a), e = three_eighths(c);
         return v4{a.re, a.im, b.re, b.im, c.re, c.im, e.re, e.im};
     }
-
-    FFT_INLINE void set(unit a) { r.set(pack(a), pack(rotate(a, cos_step, sin_step))); }
-
-    FFT_INLINE void seed(int32_t k) {
-        double s, c;
-        sincos1(static_cast<double>(k) * step, &s, &c);
-        set(unit{c, s});
-    }
-
-    FFT_INLINE explicit odd_factors(double step_angle) : step(step_angle) {
-        sincos1(step, &sin_step, &cos_step);
-        set(unit{cos_step, sin_step});
-        const double t1 = 2.0 * sin_step;
-        const double t3 = 2.0 * triple(unit{cos_step, sin_step}).im;
-        r.set_step(v4{-t1, t1, -t1, t1, -t3, t3, -t3, t3});
-    }
-
-    FFT_INLINE v4 next() { return r.next(); }
+    FFT_INLINE static v4 step(double t1, double t3) { return v4{-t1, t1, -t1, t1, -t3, t3, -t3, t3}; }
 };
+using odd_factors = stage_factors<v4, odd_pack>;
 
 template <class V>
 FFT_INLINE void odd_at(double* p, int32_t qd, twiddle<V> a, twiddle<V> b, twiddle<V> c,
