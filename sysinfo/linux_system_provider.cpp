@@ -19,6 +19,7 @@
 namespace {
 
 constexpr std::string_view cpu_directory = "sys/devices/system/cpu";
+constexpr std::string_view memory_directory = "sys/devices/system/memory";
 constexpr int64_t hertz_per_khz = 1000;
 
 bool copy_truncated(std::string_view value, char* buffer, size_t capacity) {
@@ -40,11 +41,20 @@ std::string cpu_path(int32_t cpu, std::string_view file) {
     return path;
 }
 
-bool is_cpu_directory_name(std::string_view name) {
-    if (name.size() <= 3 || name.substr(0, 3) != "cpu") {
+// "cpu12" or "memory7": the prefix and a number, nothing else.
+bool is_numbered_name(std::string_view name, std::string_view prefix) {
+    if (name.size() <= prefix.size() || name.substr(0, prefix.size()) != prefix) {
         return false;
     }
-    return std::all_of(name.begin() + 3, name.end(), [](char c) { return c >= '0' && c <= '9'; });
+    return std::all_of(name.begin() + static_cast<std::ptrdiff_t>(prefix.size()), name.end(),
+                       [](char c) { return c >= '0' && c <= '9'; });
+}
+
+std::optional<int64_t> khz_as_hertz(std::optional<int64_t> khz) {
+    if (!khz || *khz <= 0 || *khz > std::numeric_limits<int64_t>::max() / hertz_per_khz) {
+        return std::nullopt;
+    }
+    return *khz * hertz_per_khz;
 }
 
 std::vector<int32_t> intersect(const std::vector<int32_t>& sorted_a, const std::vector<int32_t>& sorted_b) {
@@ -53,34 +63,6 @@ std::vector<int32_t> intersect(const std::vector<int32_t>& sorted_a, const std::
                           std::back_inserter(both));
     return both;
 }
-
-class LinuxRegistryEntry final : public SystemRegistryEntry {
-public:
-    LinuxRegistryEntry(std::optional<std::vector<uint8_t>> slow, std::optional<std::vector<uint8_t>> fast)
-        : slow_(std::move(slow)), fast_(std::move(fast)) {}
-
-    bool copy_data_property(const char* name, std::vector<uint8_t>* bytes) const override {
-        if (name == nullptr || bytes == nullptr) {
-            return false;
-        }
-        const std::string_view key(name);
-        const std::optional<std::vector<uint8_t>>* property = nullptr;
-        if (key == "voltage-states1-sram") {
-            property = &slow_;
-        } else if (key == "voltage-states5-sram") {
-            property = &fast_;
-        }
-        if (property == nullptr || !property->has_value()) {
-            return false;
-        }
-        *bytes = **property;
-        return true;
-    }
-
-private:
-    std::optional<std::vector<uint8_t>> slow_;
-    std::optional<std::vector<uint8_t>> fast_;
-};
 
 }  // namespace
 
@@ -147,17 +129,10 @@ bool LinuxSystemProvider::read_integer(const char* name, size_t size, int64_t* v
     return true;
 }
 
-std::unique_ptr<SystemRegistryEntry> LinuxSystemProvider::find_registry_entry(const char* class_name,
-                                                                              const char* entry_name) {
-    if (class_name == nullptr || entry_name == nullptr || std::string_view(class_name) != "AppleARMIODevice" ||
-        std::string_view(entry_name) != "pmgr") {
-        return nullptr;
-    }
-    const std::optional<CoreClusters> clusters = core_clusters();
-    if (!clusters) {
-        return nullptr;
-    }
-    return std::make_unique<LinuxRegistryEntry>(voltage_states(clusters->slow), voltage_states(clusters->fast));
+// Linux has no I/O registry: the cluster maxima come from the per-level
+// frequency parameters instead.
+std::unique_ptr<SystemRegistryEntry> LinuxSystemProvider::find_registry_entry(const char*, const char*) {
+    return nullptr;
 }
 
 std::optional<std::string> LinuxSystemProvider::read_text(std::string_view relative_path) const {
@@ -239,14 +214,21 @@ std::optional<int64_t> LinuxSystemProvider::integer_parameter(std::string_view n
         return physical_cores(name == "hw.perflevel0.physicalcpu" ? clusters->fast : clusters->slow);
     }
     if (name == "hw.cpufrequency" || name == "hw.cpufrequency_max") {
-        const std::optional<int64_t> khz =
-            largest_cpufreq_khz(name == "hw.cpufrequency" ? "base_frequency" : "cpuinfo_max_freq");
-        if (!khz || *khz <= 0 || *khz > std::numeric_limits<int64_t>::max() / hertz_per_khz) {
+        return khz_as_hertz(
+            largest_cpufreq_khz(online_cpus(), name == "hw.cpufrequency" ? "base_frequency" : "cpuinfo_max_freq"));
+    }
+    if (name == system_info_perflevel0_frequency_parameter || name == system_info_perflevel1_frequency_parameter) {
+        const std::optional<CoreClusters> clusters = core_clusters();
+        if (!clusters) {
             return std::nullopt;
         }
-        return *khz * hertz_per_khz;
+        const bool fast = name == system_info_perflevel0_frequency_parameter;
+        return khz_as_hertz(largest_cpufreq_khz(fast ? clusters->fast : clusters->slow, "cpuinfo_max_freq"));
     }
     if (name == "hw.memsize") {
+        if (const std::optional<int64_t> bytes = online_memory_bytes()) {
+            return bytes;
+        }
         const std::optional<std::string> meminfo = read_text("proc/meminfo");
         return meminfo ? sysinfo_meminfo_total_bytes(*meminfo) : std::nullopt;
     }
@@ -288,7 +270,7 @@ std::vector<int32_t> LinuxSystemProvider::configured_cpus() const {
     std::filesystem::directory_iterator entries(root_ + "/" + std::string(cpu_directory), error);
     for (; !error && entries != std::filesystem::directory_iterator(); entries.increment(error)) {
         const std::string name = entries->path().filename().string();
-        if (!is_cpu_directory_name(name)) {
+        if (!is_numbered_name(name, "cpu")) {
             continue;
         }
         const std::optional<int64_t> number = sysinfo_parse_integer(std::string_view(name).substr(3));
@@ -378,9 +360,10 @@ std::optional<LinuxSystemProvider::CoreClusters> LinuxSystemProvider::core_clust
     return clusters;
 }
 
-std::optional<int64_t> LinuxSystemProvider::largest_cpufreq_khz(std::string_view file) const {
+std::optional<int64_t> LinuxSystemProvider::largest_cpufreq_khz(const std::vector<int32_t>& cpus,
+                                                                 std::string_view file) const {
     std::optional<int64_t> largest;
-    for (const int32_t cpu : online_cpus()) {
+    for (const int32_t cpu : cpus) {
         const std::optional<int64_t> khz = read_cpu_number(cpu, std::string("cpufreq/") + std::string(file));
         if (khz && *khz > 0 && (!largest || *khz > *largest)) {
             largest = khz;
@@ -389,40 +372,33 @@ std::optional<int64_t> LinuxSystemProvider::largest_cpufreq_khz(std::string_view
     return largest;
 }
 
-// The frequencies the cores can run at, in the registry's 8-byte entries.
-// A cluster with a frequency of 4.295 GHz or more gets no property at all:
-// the entry cannot hold it, and dropping it would understate the maximum.
-std::optional<std::vector<uint8_t>> LinuxSystemProvider::voltage_states(const std::vector<int32_t>& cpus) const {
-    std::set<int64_t> khz_values;
-    for (const int32_t cpu : cpus) {
-        std::optional<std::vector<int64_t>> listed;
-        if (const std::optional<std::string> text = read_text(cpu_path(cpu, "cpufreq/scaling_available_frequencies"))) {
-            listed = sysinfo_parse_integer_list(*text);
-        }
-        if (!listed || listed->empty()) {
-            const std::optional<int64_t> max_khz = read_cpu_number(cpu, "cpufreq/cpuinfo_max_freq");
-            listed = max_khz ? std::vector<int64_t>{*max_khz} : std::vector<int64_t>{};
-        }
-        for (const int64_t khz : *listed) {
-            if (khz > 0) {
-                khz_values.insert(khz);
-            }
-        }
-    }
-    if (khz_values.empty()) {
+// What lsmem calls the total online memory: the installed amount, where
+// MemTotal is what is left after the firmware's and the kernel's own
+// reservations (15623 MB on a 16 GiB machine). Block numbers have gaps
+// where devices, not memory, sit below 4 GiB.
+std::optional<int64_t> LinuxSystemProvider::online_memory_bytes() const {
+    const std::optional<std::string> size_text = read_text(std::string(memory_directory) + "/block_size_bytes");
+    const std::optional<int64_t> block_bytes = size_text ? sysinfo_parse_hex_integer(*size_text) : std::nullopt;
+    if (!block_bytes || *block_bytes <= 0) {
         return std::nullopt;
     }
-    std::vector<uint8_t> bytes;
-    for (const int64_t khz : khz_values) {
-        if (khz > std::numeric_limits<uint32_t>::max() / hertz_per_khz) {
-            return std::nullopt;
+    int64_t online_blocks = 0;
+    std::error_code error;
+    std::filesystem::directory_iterator entries(root_ + "/" + std::string(memory_directory), error);
+    for (; !error && entries != std::filesystem::directory_iterator(); entries.increment(error)) {
+        const std::string name = entries->path().filename().string();
+        if (!is_numbered_name(name, "memory")) {
+            continue;
         }
-        const auto hertz = static_cast<uint32_t>(khz * hertz_per_khz);
-        const uint8_t entry[8] = {static_cast<uint8_t>(hertz), static_cast<uint8_t>(hertz >> 8),
-                                  static_cast<uint8_t>(hertz >> 16), static_cast<uint8_t>(hertz >> 24), 0, 0, 0, 0};
-        bytes.insert(bytes.end(), entry, entry + 8);
+        const std::optional<std::string> state = read_text(std::string(memory_directory) + "/" + name + "/state");
+        if (state && state->substr(0, state->find('\n')) == "online") {
+            ++online_blocks;
+        }
     }
-    return bytes;
+    if (error || online_blocks == 0 || online_blocks > std::numeric_limits<int64_t>::max() / *block_bytes) {
+        return std::nullopt;
+    }
+    return online_blocks * *block_bytes;
 }
 
 void collect_system_info(SystemInfo* info) {

@@ -25,10 +25,9 @@ std::optional<std::string> sysinfo_read_file(const std::string& path, size_t max
 // "kern.osrelease", "kern.osversion" and "kern.osname" (os-release VERSION or
 // VERSION_ID, and NAME). Integers: "hw.physicalcpu", "hw.logicalcpu",
 // "hw.ncpu", "hw.perflevel0.physicalcpu", "hw.perflevel1.physicalcpu",
-// "hw.cpufrequency", "hw.cpufrequency_max" (Hz) and "hw.memsize" (bytes).
-// Registry: "pmgr" of class "AppleARMIODevice" on machines with two kinds of
-// cores, whose "voltage-states5-sram" and "voltage-states1-sram" hold the
-// cpufreq frequencies of the fast and of the slow cores.
+// "hw.cpufrequency", "hw.cpufrequency_max" and, on machines with two kinds
+// of cores, the two per-level maxima of system_info.h (Hz), and
+// "hw.memsize" (bytes: the online memory blocks, else MemTotal). No registry.
 class LinuxSystemProvider final : public SystemInfoProvider {
 public:
     // `root` is the directory that stands for "/"; "/" itself means the
@@ -60,8 +59,8 @@ private:
     std::vector<int32_t> online_cpus() const;
     std::optional<int64_t> physical_cores(const std::vector<int32_t>& cpus) const;
     std::optional<CoreClusters> core_clusters() const;
-    std::optional<int64_t> largest_cpufreq_khz(std::string_view file) const;
-    std::optional<std::vector<uint8_t>> voltage_states(const std::vector<int32_t>& cpus) const;
+    std::optional<int64_t> largest_cpufreq_khz(const std::vector<int32_t>& cpus, std::string_view file) const;
+    std::optional<int64_t> online_memory_bytes() const;
 
     std::string root_;  // without a trailing slash; empty for "/"
     bool live_;         // rooted at the running machine's "/"

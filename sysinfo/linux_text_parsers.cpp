@@ -87,22 +87,16 @@ std::optional<int64_t> sysinfo_parse_integer(std::string_view text) {
     return parse_exact<int64_t>(trim(text), 10);
 }
 
-std::optional<std::vector<int64_t>> sysinfo_parse_integer_list(std::string_view text) {
-    std::vector<int64_t> values;
+std::optional<int64_t> sysinfo_parse_hex_integer(std::string_view text) {
     text = trim(text);
-    while (!text.empty()) {
-        size_t end = 0;
-        while (end < text.size() && !is_blank(text[end])) {
-            ++end;
-        }
-        const auto value = parse_exact<int64_t>(text.substr(0, end), 10);
-        if (!value || *value < 0) {
-            return std::nullopt;
-        }
-        values.push_back(*value);
-        text = trim(text.substr(end));
+    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+        text.remove_prefix(2);
     }
-    return values;
+    // from_chars would take a sign.
+    if (!text.empty() && text.front() == '-') {
+        return std::nullopt;
+    }
+    return parse_exact<int64_t>(text, 16);
 }
 
 std::optional<std::string_view> sysinfo_cpuinfo_value(std::string_view cpuinfo, std::string_view key) {

@@ -22,10 +22,11 @@ std::optional<std::vector<int32_t>> sysinfo_parse_cpu_list(std::string_view text
 // including values outside int64.
 std::optional<int64_t> sysinfo_parse_integer(std::string_view text);
 
-// Returns the whitespace-separated decimal numbers of a list such as
-// scaling_available_frequencies; nullopt when any item is not a
-// non-negative int64.
-std::optional<std::vector<int64_t>> sysinfo_parse_integer_list(std::string_view text);
+// Returns the hexadecimal integer that the text holds, as the kernel writes
+// memory block sizes ("8000000\n"): surrounding whitespace and a "0x"
+// allowed; nullopt for anything else, including negative values and values
+// outside int64.
+std::optional<int64_t> sysinfo_parse_hex_integer(std::string_view text);
 
 // Returns the value of the first "key : value" line of /proc/cpuinfo text
 // whose key equals `key`, with surrounding blanks removed; nullopt when no

@@ -2,6 +2,7 @@
 // own fallback. A failed query never ends the collection.
 #include "sysinfo/system_info.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 
@@ -100,20 +101,35 @@ int32_t property_max_mhz(const SystemRegistryEntry& entry, const char* name) {
     return voltage_states_max_mhz(bytes.data(), bytes.size());
 }
 
+int32_t level_max_mhz(SystemInfoProvider& provider, const char* name) {
+    const int64_t mhz = read_integer_or_zero(provider, name, sizeof(int64_t)) / hertz_per_mhz;
+    return mhz > 0 && mhz <= INT32_MAX ? static_cast<int32_t>(mhz) : 0;
+}
+
 // Only for machines that report performance levels but no cluster maxima,
-// so never after a table match.
+// so never after a table match. The registry fills what the per-level
+// parameters left at 0.
 void collect_cluster_frequencies(SystemInfo* info, SystemInfoProvider& provider) {
     const bool has_levels = info->cpu_cores_performance > 0 || info->cpu_cores_efficiency > 0;
     const bool maxima_known = info->cpu_frequency_p_max_mhz != 0 || info->cpu_frequency_e_max_mhz != 0;
     if (!has_levels || maxima_known) {
         return;
     }
+    info->cpu_frequency_p_max_mhz = level_max_mhz(provider, system_info_perflevel0_frequency_parameter);
+    info->cpu_frequency_e_max_mhz = level_max_mhz(provider, system_info_perflevel1_frequency_parameter);
+    if (info->cpu_frequency_p_max_mhz != 0 && info->cpu_frequency_e_max_mhz != 0) {
+        return;
+    }
     const std::unique_ptr<SystemRegistryEntry> pmgr = provider.find_registry_entry("AppleARMIODevice", "pmgr");
     if (!pmgr) {
         return;
     }
-    info->cpu_frequency_e_max_mhz = property_max_mhz(*pmgr, "voltage-states1-sram");
-    info->cpu_frequency_p_max_mhz = property_max_mhz(*pmgr, "voltage-states5-sram");
+    if (info->cpu_frequency_e_max_mhz == 0) {
+        info->cpu_frequency_e_max_mhz = property_max_mhz(*pmgr, "voltage-states1-sram");
+    }
+    if (info->cpu_frequency_p_max_mhz == 0) {
+        info->cpu_frequency_p_max_mhz = property_max_mhz(*pmgr, "voltage-states5-sram");
+    }
 }
 
 void collect_memory(SystemInfo* info, SystemInfoProvider& provider) {

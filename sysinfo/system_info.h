@@ -79,6 +79,14 @@ public:
                                                                      const char* entry_name) = 0;
 };
 
+// Integer parameters holding the highest frequency in hertz of the
+// performance cores (level 0) and of the efficiency cores (level 1). They
+// are asked before the registry, whose 32-bit entries cannot hold 4.295 GHz
+// or more; the original platform has no such parameters and answers from
+// its registry.
+inline constexpr const char* system_info_perflevel0_frequency_parameter = "hw.perflevel0.cpufrequency_max";
+inline constexpr const char* system_info_perflevel1_frequency_parameter = "hw.perflevel1.cpufrequency_max";
+
 // String parameter naming the operating system for the OS line; it is asked
 // after "hw.memsize". When it fails, os_name is system_info_default_os_name.
 inline constexpr const char* system_info_os_name_parameter = "kern.osname";
@@ -90,6 +98,7 @@ inline constexpr const char* system_info_default_os_name = "Linux";
 
 // Zeroes *info and fills it from `provider`: CPU model (brand string, else
 // the device table, else the model identifier), core counts, frequencies,
-// cluster maxima from the "pmgr" registry entry, memory, OS and architecture.
+// cluster maxima (the per-level parameters, else the "pmgr" registry entry),
+// memory, OS and architecture.
 // Always sets success to 1.
 void collect_system_info(SystemInfo* info, SystemInfoProvider& provider);

@@ -93,7 +93,8 @@ TEST(Collection, QueriesInOrderWithTheirSizes) {
     const SystemInfo info = collect(p);
     const Log expected = {"machdep.cpu.brand_string/128", "hw.machine/64", "hw.physicalcpu/4", "hw.logicalcpu/4",
                           "hw.perflevel0.physicalcpu/4", "hw.perflevel1.physicalcpu/4", "hw.cpufrequency/8",
-                          "hw.cpufrequency_max/8", "registry AppleARMIODevice pmgr", "property voltage-states1-sram",
+                          "hw.cpufrequency_max/8", "hw.perflevel0.cpufrequency_max/8",
+                          "hw.perflevel1.cpufrequency_max/8", "registry AppleARMIODevice pmgr", "property voltage-states1-sram",
                           "property voltage-states5-sram", "hw.memsize/8", "kern.osname/64", "kern.osrelease/64",
                           "kern.osversion/64", "hw.machine/32"};
     EXPECT_EQ(p.log, expected);
@@ -130,7 +131,8 @@ const Row rows[] = {
     // A table row gives the split and the maxima: no perflevel or registry queries.
     {{{"hw.machine", "iPad16,5"}}, {{"hw.perflevel0.physicalcpu", 9}, {"hw.perflevel1.physicalcpu", 9}},
      {{"voltage-states5-sram", fast_3200}}, "M4 | 0/0 cores 4P+6E | 0 MHz max 4400/2900 | 0 MB | Linux |  | iPad16,5 | 1",
-     {"-hw.perflevel0.physicalcpu/4", "-hw.perflevel1.physicalcpu/4", "-registry AppleARMIODevice pmgr"}},
+     {"-hw.perflevel0.physicalcpu/4", "-hw.perflevel1.physicalcpu/4", "-hw.perflevel0.cpufrequency_max/8",
+      "-registry AppleARMIODevice pmgr"}},
     // Rows match as prefixes, first row first ("iPhone17,12" is unlisted,
     // "iPad14,2" is the last row); a shorter identifier or another case matches nothing.
     {{{"hw.machine", "iPhone17,12"}}, {}, {}, "A18 Pro | 0/0 cores 2P+4E | 0 MHz max 4050/2200 | 0 MB | Linux |  | iPhone17,12 | 1", {}},
@@ -161,6 +163,18 @@ const Row rows[] = {
      " | 0/0 cores 2P+0E | 0 MHz max 0/1800 | 0 MB | Linux |  |  | 1", {}},
     {{}, {{"hw.perflevel0.physicalcpu", 2}}, {}, " | 0/0 cores 2P+0E | 0 MHz max 0/0 | 0 MB | Linux |  |  | 1",
      {"+registry AppleARMIODevice pmgr", "-property voltage-states1-sram"}},
+    // The per-level parameters come first and carry clocks no voltage-state
+    // entry can (5.8 GHz); the registry only fills a level they left at 0.
+    {{}, {{"hw.perflevel0.physicalcpu", 8}, {"hw.perflevel1.physicalcpu", 16},
+          {"hw.perflevel0.cpufrequency_max", 5'800'000'000}, {"hw.perflevel1.cpufrequency_max", 4'300'000'000}},
+     {{"voltage-states5-sram", fast_3200}}, " | 0/0 cores 8P+16E | 0 MHz max 5800/4300 | 0 MB | Linux |  |  | 1",
+     {"-registry AppleARMIODevice pmgr"}},
+    {{}, {{"hw.perflevel0.physicalcpu", 8}, {"hw.perflevel0.cpufrequency_max", 5'800'000'000},
+          {"hw.perflevel1.cpufrequency_max", -1}},
+     {{"voltage-states1-sram", slow_1800}, {"voltage-states5-sram", fast_3200}},
+     " | 0/0 cores 8P+0E | 0 MHz max 5800/1800 | 0 MB | Linux |  |  | 1", {"-property voltage-states5-sram"}},
+    {{}, {{"hw.perflevel1.physicalcpu", 4}, {"hw.perflevel0.cpufrequency_max", 999'999}},
+     {{"voltage-states5-sram", fast_3200}}, " | 0/0 cores 0P+4E | 0 MHz max 3200/0 | 0 MB | Linux |  |  | 1", {}},
     // Memory in whole mebibytes.
     {{}, {{"hw.memsize", 25'275'957'248}}, {}, " | 0/0 cores 0P+0E | 0 MHz max 0/0 | 24105 MB | Linux |  |  | 1", {}},
     {{}, {{"hw.memsize", 1'048'575}}, {}, " | 0/0 cores 0P+0E | 0 MHz max 0/0 | 0 MB | Linux |  |  | 1", {}},

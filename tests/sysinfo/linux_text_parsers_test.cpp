@@ -23,9 +23,12 @@ TEST(Integers, WholeValueOnly) {
     for (const char* bad : {"", "\n", "12kHz", "1 2", "9223372036854775808", "0x10", "\xff"}) {
         EXPECT_EQ(sysinfo_parse_integer(bad), std::nullopt) << bad;
     }
-    EXPECT_EQ(sysinfo_parse_integer_list("408000 600000  1416000 \n"),
-              std::vector<int64_t>({408000, 600000, 1416000}));
-    EXPECT_EQ(sysinfo_parse_integer_list("408000 -1"), std::nullopt);
+    EXPECT_EQ(sysinfo_parse_hex_integer("8000000\n"), 134217728);
+    EXPECT_EQ(sysinfo_parse_hex_integer(" 0x80000000 "), 2147483648);
+    EXPECT_EQ(sysinfo_parse_hex_integer("7fffffffffffffff"), INT64_MAX);
+    for (const char* bad : {"", "0x", "-1", "0x-1", "+1", "8000000 kB", "8000000000000000", "g"}) {
+        EXPECT_EQ(sysinfo_parse_hex_integer(bad), std::nullopt) << bad;
+    }
 }
 
 TEST(Cpuinfo, FirstMatchingKeyTrimmed) {
