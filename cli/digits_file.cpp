@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 
 #include "engine/hp_number.h"
 
@@ -45,6 +46,27 @@ bool write_all(int fd, const char* data, size_t size) {
 }
 
 }  // namespace
+
+bool check_digits_destination(const std::string& path, std::string* error) {
+    namespace fs = std::filesystem;
+    const fs::path target(path);
+    std::error_code ec;
+    if (path.empty() || fs::is_directory(target, ec)) {
+        *error = "--digits-out: " + path + " is a folder, not a file";
+        return false;
+    }
+    const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
+    if (!fs::is_directory(folder, ec)) {
+        *error = "--digits-out: the folder " + folder.string() + " does not exist";
+        return false;
+    }
+    // The temporary file is made in the same folder, so it must take new files.
+    if (::access(folder.c_str(), W_OK | X_OK) != 0) {
+        *error = "--digits-out: cannot write in " + folder.string() + ": " + std::strerror(errno);
+        return false;
+    }
+    return true;
+}
 
 bool write_digits_file(const std::string& path, const PiDigits& digits, std::string* error) {
     if (digits.empty()) {

@@ -22,6 +22,11 @@ private:
     uint32_t radix_ = 0;
 };
 
+// Checks before any run that path can be written: its folder exists and
+// takes new files, and path is not a folder. On failure returns false and
+// sets *error to one line.
+bool check_digits_destination(const std::string& path, std::string* error);
+
 // Writes digits.text() and a newline to path through a temporary file in the
 // same folder that is renamed into place, so a failure never leaves a
 // half-written file. On failure returns false and sets *error.

@@ -21,9 +21,6 @@ constexpr int32_t run_fft = run_words - 2;        // N = 2^21
 constexpr int32_t half_words = run_fft / 2 + 1;   // h, the leading half of a number
 constexpr int32_t agm_precision_limit = 524288;   // loop until q exceeds n / 4
 
-const char allocation_failed[] = "Memory allocation failed";
-const char digits_wrong[] = "Computed digits do not match pi";
-
 void set_message(BenchmarkResult* result, const char* text) {
     std::snprintf(result->error_message, sizeof result->error_message, "%s", text);
 }
@@ -138,6 +135,22 @@ Radix choose_radix(double E) {
     return radix;
 }
 
+// Sets *radix to R when R is one of the four radices a run may use.
+bool forced_radix(uint32_t R, Radix* radix) {
+    Radix r{10, 1};
+    while (r.R < R && r.R < 10000) {
+        r.R *= 10;
+        r.L += 1;
+    }
+    if (r.R != R) return false;
+    *radix = r;
+    return true;
+}
+
+bool stop_requested(const std::atomic<bool>* stop) {
+    return stop != nullptr && stop->load(std::memory_order_relaxed);
+}
+
 void report(const BenchmarkProgress* progress, int32_t k, int32_t digits, double seconds) {
     if (progress != nullptr && progress->callback != nullptr) {
         progress->callback(progress->iteration_offset + k, digits, progress->context, seconds);
@@ -170,36 +183,41 @@ void pi_benchmark_run(BenchmarkResult* result, const BenchmarkProgress* progress
     pi_benchmark_run_with(result, progress, nullptr);
 }
 
-void pi_benchmark_run_with(BenchmarkResult* result, const BenchmarkProgress* progress,
-                           const PiRunHooks* hooks) {
-    if (result == nullptr) return;
-    std::memset(result, 0, sizeof *result);
-    const PiRunHooks none{};
-    const PiRunHooks& h = hooks != nullptr ? *hooks : none;
+namespace {
 
-    const double start = pi_benchmark_thread_seconds();
-    RunStorage storage(h.allocate != nullptr ? h.allocate : std::malloc,
-                       h.release != nullptr ? h.release : std::free);
-    if (!storage.obtain()) {
-        set_message(result, allocation_failed);
-        return;
-    }
+// The computation proper, between allocation and proof: radix test,
+// starting values, the AGM loop and the final combination. Leaves pi in
+// storage.a and returns how it ended (verified here means "computed").
+PiRunOutcome compute_pi(RunStorage& storage, const BenchmarkProgress* progress, const PiRunHooks& h,
+                        double start, PiRunDetails* details, double* elapsed_out) {
     HpNumber *a = storage.a, *b = storage.b, *c = storage.c, *e = storage.e;
     HpNumber *t1 = storage.t1, *t2 = storage.t2;
     double *T1 = storage.T1, *T2 = storage.T2, *T3 = storage.T3;
     const int32_t n = run_words;
     const int32_t N = run_fft;
+    const std::atomic<bool>* stop = h.stop;
+    // A Newton iteration's status as the run's outcome.
+    auto failed = [](HpNewtonStatus status) {
+        return status == HpNewtonStatus::stopped ? PiRunOutcome::cancelled : PiRunOutcome::not_converged;
+    };
 
-    const Radix radix = choose_radix(transform_error(T1));
+    details->transform_error = transform_error(T1);
+    Radix radix = choose_radix(details->transform_error);
+    if (h.force_radix != 0) forced_radix(h.force_radix, &radix);
     const uint32_t R = radix.R;
     const int32_t L = radix.L;
+    details->radix = R;
+    details->digits_per_word = L;
+    if (stop_requested(stop)) return PiRunOutcome::cancelled;
 
     // Starting values: c = 1/sqrt(8), a = 1 + 3c, b = sqrt(a) - 0.625 ...
-    hp_inv_sqrt(n, R, c, t1, t2, N, T1, T2);
+    HpNewtonStatus status = hp_inv_sqrt(n, R, c, t1, t2, N, T1, T2, stop);
+    if (status != HpNewtonStatus::converged) return failed(status);
     hp_mul_small(n, R, c, 3.0, e);
     hp_parse(n, L, "1", a);
     hp_add(n, R, a, e, a);
-    hp_sqrt(n, R, a, b, t1, t2, N, T1, T2);
+    status = hp_sqrt(n, R, a, b, t1, t2, N, T1, T2, stop);
+    if (status != HpNewtonStatus::converged) return failed(status);
     hp_parse(n, L, "0.625", e);
     hp_sub(n, R, b, e, e);
     hp_add(n, R, b, b, b);
@@ -213,22 +231,28 @@ void pi_benchmark_run_with(BenchmarkResult* result, const BenchmarkProgress* pro
     int32_t k = 0;
     int32_t q;
     do {
+        if (k == pi_benchmark_max_iterations) return PiRunOutcome::not_converged;
+        if (stop_requested(stop)) return PiRunOutcome::cancelled;
         const double iteration_start = pi_benchmark_thread_seconds();
         p = 2 * p;
         hp_add(n, R, a, b, e);
         hp_half(n, R, e, e);
         hp_mul_long(n, R, a, b, a, t1, N, T1, T2, T3);
-        hp_sqrt(n, R, a, b, t1, t2, N, T1, T2);
+        if (h.agm_fault != nullptr) h.agm_fault(a, k + 1, h.context);
+        status = hp_sqrt(n, R, a, b, t1, t2, N, T1, T2, stop);
+        if (status != HpNewtonStatus::converged) return failed(status);
         hp_sub(n, R, e, b, e);
         hp_add(n, R, b, b, b);
         hp_sub(n, R, c, e, c);
         hp_add(n, R, e, b, a);
         q = e->sign != 0 ? -e->exponent : n;
         k = k + 1;
+        details->iterations = k;
         const double seconds = pi_benchmark_thread_seconds() - iteration_start;
         elapsed += seconds;
         report(progress, k, 4 * L * q, seconds);
     } while (q <= agm_precision_limit);
+    if (stop_requested(stop)) return PiRunOutcome::cancelled;
 
     // Final combination: pi = (a^2 - e - e/2) / (a c - e) / p, with the
     // transform of the leading half of a made once for three products and
@@ -244,7 +268,8 @@ void pi_benchmark_run_with(BenchmarkResult* result, const BenchmarkProgress* pro
     std::memset(c->words + half_words + 1, 0, sizeof(int16_t) * (n - half_words - 1));
     hp_add(n, R, c, t1, c);
     hp_sub(n, R, c, e, c);
-    hp_inverse(n, R, c, b, t1, t2, N, T2, T3);
+    status = hp_inverse(n, R, c, b, t1, t2, N, T2, T3, stop);
+    if (status != HpNewtonStatus::converged) return failed(status);
 
     s = hp_first_nonzero(a, half_words, n);
     hp_mul_held_part(half_words + 1, R, T1, a, s, s < 0 ? 0 : n - s, t1, N, T2);
@@ -254,24 +279,63 @@ void pi_benchmark_run_with(BenchmarkResult* result, const BenchmarkProgress* pro
     hp_sub(n, R, a, e, a);
     hp_half(n, R, e, e);
     hp_sub(n, R, a, e, a);
+    if (stop_requested(stop)) return PiRunOutcome::cancelled;
     hp_mul_long(n, R, a, b, a, t1, N, T1, T2, T3);
     hp_div_small(n, R, a, p, a);
     elapsed += pi_benchmark_thread_seconds() - final_start;
+    *elapsed_out = elapsed;
+    return PiRunOutcome::verified;
+}
 
-    result->digits_calculated = L << 21;
-    result->elapsed_time = elapsed;
+const char* message_for(PiRunOutcome outcome) {
+    switch (outcome) {
+        case PiRunOutcome::allocation_failed: return pi_message_allocation_failed;
+        case PiRunOutcome::digits_wrong: return pi_message_digits_wrong;
+        case PiRunOutcome::not_converged: return pi_message_not_converged;
+        case PiRunOutcome::cancelled: return pi_message_cancelled;
+        case PiRunOutcome::verified: break;
+    }
+    return "";
+}
 
+}  // namespace
+
+void pi_benchmark_run_with(BenchmarkResult* result, const BenchmarkProgress* progress,
+                           const PiRunHooks* hooks) {
+    if (result == nullptr) return;
+    std::memset(result, 0, sizeof *result);
+    const PiRunHooks none{};
+    const PiRunHooks& h = hooks != nullptr ? *hooks : none;
+    PiRunDetails scratch{};
+    PiRunDetails* details = h.details != nullptr ? h.details : &scratch;
+    *details = PiRunDetails{};
+
+    const double start = pi_benchmark_thread_seconds();
+    RunStorage storage(h.allocate != nullptr ? h.allocate : std::malloc,
+                       h.release != nullptr ? h.release : std::free);
+    double elapsed = 0.0;
+    PiRunOutcome outcome = storage.obtain() ? compute_pi(storage, progress, h, start, details, &elapsed)
+                                            : PiRunOutcome::allocation_failed;
     // Untimed: a score is only given for digits that really are pi.
-    const bool verified = (h.verify != nullptr ? h.verify : default_verify)(a, R, h.context);
-    if (!verified) {
-        set_message(result, digits_wrong);
+    if (outcome == PiRunOutcome::verified) {
+        const bool verified =
+            (h.verify != nullptr ? h.verify : default_verify)(storage.a, details->radix, h.context);
+        if (!verified) outcome = PiRunOutcome::digits_wrong;
+    }
+    details->outcome = outcome;
+    if (outcome != PiRunOutcome::verified) {
+        // A failed run keeps no digit count or time that could pass for a
+        // result; details say what it got through.
+        set_message(result, message_for(outcome));
         return;
     }
     result->success = 1;
+    result->digits_calculated = details->digits_per_word << 21;
+    result->elapsed_time = elapsed;
     result->score = score_for(result->digits_calculated, elapsed);
     if (h.digits_sink != nullptr) {
-        const PiReference* ref = pi_reference_for(R);
-        h.digits_sink(a, ref != nullptr ? ref->words : 0, R, h.context);
+        const PiReference* ref = pi_reference_for(details->radix);
+        h.digits_sink(storage.a, ref != nullptr ? ref->words : 0, details->radix, h.context);
     }
 }
 
@@ -279,42 +343,89 @@ BenchmarkResult pi_benchmark_series(BenchmarkProgressFn callback, void* context)
     return pi_benchmark_series_with(callback, context, nullptr);
 }
 
+namespace {
+
+// The default run of a series, stoppable through the series' flag.
+void stoppable_run(BenchmarkResult* result, const BenchmarkProgress* progress, void* context) {
+    PiRunHooks hooks{};
+    hooks.stop = static_cast<const std::atomic<bool>*>(context);
+    pi_benchmark_run_with(result, progress, &hooks);
+}
+
+bool has_message(const BenchmarkResult& r, const char* text) {
+    return std::strcmp(r.error_message, text) == 0;
+}
+
+// The caller's callback, and the highest number any run reported: a faulty
+// run may go past its 19 iterations before its cap stops it.
+struct SeriesProgress {
+    BenchmarkProgressFn callback;
+    void* context;
+    int32_t highest;
+};
+
+void forward_progress(int32_t iteration, int32_t precision_digits, void* context, double seconds) {
+    auto* sp = static_cast<SeriesProgress*>(context);
+    if (iteration > sp->highest) sp->highest = iteration;
+    if (sp->callback != nullptr) sp->callback(iteration, precision_digits, sp->context, seconds);
+}
+
+}  // namespace
+
 BenchmarkResult pi_benchmark_series_with(BenchmarkProgressFn callback, void* context,
                                          const PiSeriesOptions* options) {
-    const int32_t runs = options != nullptr ? options->runs : pi_benchmark_series_runs;
-    PiRunFn run = options != nullptr ? options->run : nullptr;
-    void* run_context = options != nullptr ? options->run_context : nullptr;
-    BenchmarkResult* records = options != nullptr ? options->run_results : nullptr;
+    const PiSeriesOptions defaults{pi_benchmark_series_runs, nullptr, nullptr, nullptr, nullptr};
+    const PiSeriesOptions& o = options != nullptr ? *options : defaults;
+    PiRunFn run = o.run != nullptr ? o.run : stoppable_run;
+    void* run_context = o.run != nullptr ? o.run_context : const_cast<std::atomic<bool>*>(o.stop);
 
-    BenchmarkProgress progress{callback, context, 0};
+    SeriesProgress forward{callback, context, 0};
+    BenchmarkProgress progress{forward_progress, &forward, 0};
     int32_t succeeded = 0;
     double total_time = 0.0;
     double score_sum = 0.0;
     int32_t digits = 0;
+    BenchmarkResult result;
+    std::memset(&result, 0, sizeof result);
+    if (o.run_results != nullptr) std::memset(o.run_results, 0, sizeof(BenchmarkResult) * o.runs);
 
-    for (int32_t i = 0; i < runs; ++i) {
+    for (int32_t i = 0; i < o.runs; ++i) {
+        if (stop_requested(o.stop)) {
+            set_message(&result, pi_message_cancelled);
+            break;
+        }
         BenchmarkResult record;
         std::memset(&record, 0, sizeof record);
-        if (run != nullptr) {
-            run(&record, &progress, run_context);
-        } else {
-            pi_benchmark_run(&record, &progress);
-        }
-        if (records != nullptr) records[i] = record;
+        run(&record, &progress, run_context);
+        if (o.run_results != nullptr) o.run_results[i] = record;
+        // Every run moves the numbering on, past anything it reported, so a
+        // progress display never steps back after a run that failed.
+        progress.iteration_offset += pi_benchmark_iterations_per_run;
+        if (forward.highest > progress.iteration_offset) progress.iteration_offset = forward.highest;
         if (record.success != 0) {
             if (succeeded == 0) digits = record.digits_calculated;
             total_time += record.elapsed_time;
             score_sum += record.score;
             succeeded += 1;
-            progress.iteration_offset += pi_benchmark_iterations_per_run;
+        } else if (has_message(record, pi_message_cancelled)) {
+            set_message(&result, pi_message_cancelled);
+            break;
+        } else if (!has_message(record, pi_message_allocation_failed) && result.error_message[0] == 0) {
+            // The first wrong result decides; the remaining runs still run,
+            // so the records show whether the fault repeats.
+            // A run's message is short; the place always fits after it.
+            char place[32];
+            std::snprintf(place, sizeof place, " (run %d of %d)", i + 1, o.runs);
+            const size_t room = sizeof result.error_message - std::strlen(place) - 1;
+            std::snprintf(result.error_message, sizeof result.error_message, "%.*s%s",
+                          static_cast<int>(room), record.error_message, place);
         }
     }
 
-    BenchmarkResult result;
-    std::memset(&result, 0, sizeof result);
+    if (result.error_message[0] != 0) return result;
     if (succeeded == 0) {
         std::snprintf(result.error_message, sizeof result.error_message,
-                      "All %d benchmark runs failed", runs);
+                      "All %d benchmark runs failed", o.runs);
         return result;
     }
     result.success = 1;

@@ -23,34 +23,6 @@ struct NewtonStep {
     }
 };
 
-// The precision schedule: repeat a step whose measured agreement falls
-// short, otherwise double. The stricter rule applies once, at the first
-// step where 8P reaches N.
-class NewtonSchedule {
-public:
-    NewtonSchedule(uint32_t R, int32_t N) : P_(hp_newton_start_precision(R, N)), N_(N) {}
-
-    bool running() const { return P_ <= N_; }
-    int32_t precision() const { return P_; }
-
-    void advance(int64_t acc) {
-        const int64_t limit = P_ < N_ ? P_ : N_;
-        bool repeat;
-        if (static_cast<int64_t>(f_) * P_ < N_) {
-            repeat = 3 * acc < limit;
-        } else {
-            repeat = limit >= 2 * acc;
-            f_ = 0;
-        }
-        if (!repeat) P_ *= 2;
-    }
-
-private:
-    int32_t P_;
-    int32_t N_;
-    int32_t f_ = 8;
-};
-
 // Rounds z from len to m words when that shortens it.
 inline void round_to(int32_t m, int32_t len, uint32_t R, HpNumber* z) {
     if (len > m) hp_round(m, len, R, z);
@@ -77,7 +49,36 @@ double leading_value(const HpNumber* x, int32_t count, uint32_t R) {
 
 inline int32_t min32(int32_t a, int32_t b) { return a < b ? a : b; }
 
+// Runs the loop of one iteration: step(precision) returns the agreement it
+// measured, until the schedule is done, gives up or a stop is requested.
+template <class Step>
+HpNewtonStatus run_schedule(uint32_t R, int32_t N, const std::atomic<bool>* stop, Step step) {
+    HpNewtonSchedule schedule(R, N);
+    while (schedule.running()) {
+        if (stop != nullptr && stop->load(std::memory_order_relaxed)) return HpNewtonStatus::stopped;
+        schedule.advance(step(schedule.precision()));
+    }
+    return schedule.gave_up() ? HpNewtonStatus::not_converged : HpNewtonStatus::converged;
+}
+
 }  // namespace
+
+void HpNewtonSchedule::advance(int64_t acc) {
+    const int64_t limit = P_ < N_ ? P_ : N_;
+    bool repeat;
+    if (static_cast<int64_t>(f_) * P_ < N_) {
+        repeat = 3 * acc < limit;
+    } else {
+        repeat = limit >= 2 * acc;
+        f_ = 0;
+    }
+    if (repeat) {
+        ++repeats_;
+    } else {
+        P_ *= 2;
+        repeats_ = 0;
+    }
+}
 
 int32_t hp_newton_start_precision(uint32_t R, int32_t N) {
     double s = static_cast<double>(R);
@@ -89,10 +90,10 @@ int32_t hp_newton_start_precision(uint32_t R, int32_t N) {
     return P0;
 }
 
-void hp_inv_sqrt(int32_t n, uint32_t R, HpNumber* x, HpNumber* t1, HpNumber* t2, int32_t N,
-                 double* T1, double* T2) {
+HpNewtonStatus hp_inv_sqrt(int32_t n, uint32_t R, HpNumber* x, HpNumber* t1, HpNumber* t2, int32_t N,
+                           double* T1, double* T2, const std::atomic<bool>* stop) {
     const double r = static_cast<double>(R);
-    NewtonSchedule schedule(R, N);
+    const int32_t P0 = hp_newton_start_precision(R, N);
 
     double v = 0.3535533905932738;
     int32_t exponent = 0;
@@ -101,10 +102,10 @@ void hp_inv_sqrt(int32_t n, uint32_t R, HpNumber* x, HpNumber* t1, HpNumber* t2,
         --exponent;
     } while (v < 1.0);
     hp_set_zero(n, x);
-    hp_from_double(min32(schedule.precision(), N) + 2, R, v, exponent, x);
+    hp_from_double(min32(P0, N) + 2, R, v, exponent, x);
 
-    while (schedule.running()) {
-        const NewtonStep s(schedule.precision(), N);
+    return run_schedule(R, N, stop, [&](int32_t P) {
+        const NewtonStep s(P, N);
         round_to(s.h + 1, s.W, R, x);
         // x <- x + x (1 - 8 x^2) / 2, with one transform of x for both products.
         hp_square_hold(s.W, R, x, t1, s.P, T1, T2);
@@ -116,20 +117,22 @@ void hp_inv_sqrt(int32_t n, uint32_t R, HpNumber* x, HpNumber* t1, HpNumber* t2,
         hp_half(s.m, R, t2, t2);
         clear_tail(t2, s.m, s.W);
         hp_add(s.W, R, x, t2, x);
-        schedule.advance(acc);
-    }
+        return acc;
+    });
 }
 
-void hp_inverse(int32_t n, uint32_t R, const HpNumber* c, HpNumber* b, HpNumber* t1, HpNumber* t2,
-                int32_t N, double* T2, double* T3) {
-    if (c->sign == 0) return;
+HpNewtonStatus hp_inverse(int32_t n, uint32_t R, const HpNumber* c, HpNumber* b, HpNumber* t1,
+                          HpNumber* t2, int32_t N, double* T2, double* T3,
+                          const std::atomic<bool>* stop) {
+    if (c->sign == 0) return HpNewtonStatus::converged;
     const double r = static_cast<double>(R);
-    NewtonSchedule schedule(R, N);
-    const int32_t seed_words = min32(schedule.precision(), N) + 2;
+    const int32_t seed_words = min32(hp_newton_start_precision(R, N), N) + 2;
 
     double v = 1.0 / leading_value(c, seed_words, R);
     int32_t exponent = -c->exponent;
-    while (v < 1.0) {
+    // Only damaged words make v negative or zero; the steps then fail to
+    // converge instead of this loop never ending.
+    while (v > 0.0 && v < 1.0) {
         v *= r;
         --exponent;
     }
@@ -137,8 +140,8 @@ void hp_inverse(int32_t n, uint32_t R, const HpNumber* c, HpNumber* b, HpNumber*
     hp_from_double(seed_words, R, v, exponent, b);
     b->sign = c->sign;
 
-    while (schedule.running()) {
-        const NewtonStep s(schedule.precision(), N);
+    return run_schedule(R, N, stop, [&](int32_t P) {
+        const NewtonStep s(P, N);
         round_to(s.h + 1, s.W, R, b);
         // b <- b + b (1 - b c); the words of c beyond the first product's
         // reach enter through a second product with the same transform of b.
@@ -151,20 +154,20 @@ void hp_inverse(int32_t n, uint32_t R, const HpNumber* c, HpNumber* b, HpNumber*
         hp_mul_transformed(s.m, R, T2, 0, t2, t2, s.P, T3);
         clear_tail(t2, s.m, s.W);
         hp_add(s.W, R, b, t2, b);
-        schedule.advance(acc);
-    }
+        return acc;
+    });
 }
 
-void hp_sqrt(int32_t n, uint32_t R, const HpNumber* x, HpNumber* y, HpNumber* t1, HpNumber* t2,
-             int32_t N, double* T1, double* T2) {
-    if (x->sign < 0) return;
+HpNewtonStatus hp_sqrt(int32_t n, uint32_t R, const HpNumber* x, HpNumber* y, HpNumber* t1,
+                       HpNumber* t2, int32_t N, double* T1, double* T2,
+                       const std::atomic<bool>* stop) {
+    if (x->sign < 0) return HpNewtonStatus::converged;
     if (x->sign == 0) {
         hp_set_zero(n, y);
-        return;
+        return HpNewtonStatus::converged;
     }
     const double r = static_cast<double>(R);
-    NewtonSchedule schedule(R, N);
-    const int32_t W0 = min32(schedule.precision() + 2, n);
+    const int32_t W0 = min32(hp_newton_start_precision(R, N) + 2, n);
 
     const double v = leading_value(x, W0, R);
     double s = (x->exponent & 1) ? std::sqrt(v * r) : std::sqrt(v);
@@ -178,7 +181,7 @@ void hp_sqrt(int32_t n, uint32_t R, const HpNumber* x, HpNumber* y, HpNumber* t1
 
     double u = 1.0 / s;
     int32_t u_exponent = -y_exponent;
-    while (u < 1.0) {
+    while (u > 0.0 && u < 1.0) {
         u *= r;
         --u_exponent;
     }
@@ -188,8 +191,8 @@ void hp_sqrt(int32_t n, uint32_t R, const HpNumber* x, HpNumber* y, HpNumber* t1
     // y and t1 ~ 1/y improve together: t1 <- t1 (2 - y t1), then
     // y <- y + t1 (x - y^2) / 2.
     int32_t previous_P = 0;
-    while (schedule.running()) {
-        const NewtonStep st(schedule.precision(), N);
+    return run_schedule(R, N, stop, [&](int32_t P) {
+        const NewtonStep st(P, N);
         const int32_t h2 = st.h > 2 ? st.h : 2;
         if (h2 / 2 + 1 < st.m) round_to(h2 / 2 + 1, st.W, R, t1);
         if (previous_P == h2) {
@@ -219,6 +222,6 @@ void hp_sqrt(int32_t n, uint32_t R, const HpNumber* x, HpNumber* y, HpNumber* t1
         hp_add(st.W, R, y, t2, y);
 
         previous_P = st.P;
-        schedule.advance(acc);
-    }
+        return acc;
+    });
 }

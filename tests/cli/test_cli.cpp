@@ -1,12 +1,17 @@
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -26,10 +31,10 @@ std::string slurp(const std::filesystem::path& path) {
 
 // Runs numera-cli with the arguments (already shell-safe) and collects its
 // exit status and both streams.
-Outcome run_cli(const std::string& arguments) {
+Outcome run_cli(const std::string& arguments, const std::string& environment = "") {
     const std::filesystem::path dir = std::filesystem::temp_directory_path() / "numera-cli-test";
     std::filesystem::create_directories(dir);
-    const std::string command = std::string(NUMERA_CLI_PATH) + " " + arguments + " >" +
+    const std::string command = environment + " " + std::string(NUMERA_CLI_PATH) + " " + arguments + " >" +
                                 (dir / "out").string() + " 2>" + (dir / "err").string() + " </dev/null";
     const int raw = std::system(command.c_str());
     Outcome o;
@@ -39,29 +44,37 @@ Outcome run_cli(const std::string& arguments) {
     return o;
 }
 
-class CliUsageError : public ::testing::TestWithParam<const char*> {};
-
-TEST_P(CliUsageError, ExitsWithTwoBeforeAnyRun) {
-    const Outcome o = run_cli(GetParam());
-    EXPECT_EQ(o.status, 2);
-    EXPECT_EQ(o.out, "") << "nothing may run on a bad argument";
-    EXPECT_EQ(o.err.rfind("numera-cli: ", 0), 0u) << o.err;
-    EXPECT_NE(o.err.find("Usage:"), std::string::npos);
+// A usage error says what is wrong in one line and where help is, and
+// nothing runs.
+TEST(Cli, UsageErrorsAreBrief) {
+    for (const char* arguments : {"--bogus", "--runs 0", "--runs abc"}) {
+        const Outcome o = run_cli(arguments);
+        SCOPED_TRACE(arguments);
+        EXPECT_EQ(o.status, 2);
+        EXPECT_EQ(o.out, "");
+        std::istringstream lines(o.err);
+        std::string first, second, third;
+        std::getline(lines, first);
+        std::getline(lines, second);
+        EXPECT_EQ(first.rfind("numera-cli: ", 0), 0u) << o.err;
+        EXPECT_EQ(second, "Run with --help for more information.");
+        EXPECT_FALSE(std::getline(lines, third)) << "no help text: " << o.err;
+    }
 }
 
-INSTANTIATE_TEST_SUITE_P(BadArguments, CliUsageError,
-                         ::testing::Values("--bogus", "--runs 0", "--runs 101", "--runs abc", "--runs",
-                                           "stray", "--digits-out"));
-
-TEST(Cli, HelpAndVersion) {
-    const Outcome help = run_cli("--help");
-    EXPECT_EQ(help.status, 0);
-    for (const char* option : {"--runs", "--json", "--digits-out", "--system-info", "--version"}) {
-        EXPECT_NE(help.out.find(option), std::string::npos) << option;
+// A digits file that cannot be written is refused before the first run,
+// not after a whole series.
+TEST(Cli, DigitsDestinationCheckedFirst) {
+    const std::filesystem::path dir = std::filesystem::temp_directory_path() / "numera-cli-dest";
+    std::filesystem::create_directories(dir);
+    for (const std::string& target : {(dir / "missing" / "pi.txt").string(), dir.string()}) {
+        const Outcome o = run_cli("--digits-out " + target);
+        SCOPED_TRACE(target);
+        EXPECT_EQ(o.status, 2);
+        EXPECT_EQ(o.out, "") << "no machine facts, no run";
+        EXPECT_EQ(std::count(o.err.begin(), o.err.end(), '\n'), 1) << o.err;
+        EXPECT_NE(o.err.find("--digits-out"), std::string::npos) << o.err;
     }
-    const Outcome version = run_cli("--version");
-    EXPECT_EQ(version.status, 0);
-    EXPECT_EQ(version.out.rfind("numera-cli ", 0), 0u) << version.out;
 }
 
 TEST(Cli, SystemInfoLinesInCardOrder) {
@@ -70,8 +83,8 @@ TEST(Cli, SystemInfoLinesInCardOrder) {
     std::vector<std::string> labels;
     std::istringstream lines(o.out);
     for (std::string line; std::getline(lines, line);) labels.push_back(line.substr(0, line.find(':') + 1));
-    std::vector<std::string> expected = {"CPU:", "Cores:", "Memory:", "OS:", "Architecture:"};
-    if (labels.size() == 6) expected.insert(expected.begin() + 2, "Frequency:");
+    std::vector<std::string> expected = {"CPU:", "Cores:", "Memory:", "OS:", "Architecture:", "Engine:"};
+    if (labels.size() == 7) expected.insert(expected.begin() + 2, "Frequency:");
     EXPECT_EQ(labels, expected) << o.out;
 }
 
@@ -88,6 +101,7 @@ TEST(Cli, SystemInfoJson) {
     }
     EXPECT_GE(s.at("cpu_cores_logical").get<int>(), 1);
     EXPECT_GT(s.at("total_memory_mb").get<long long>(), 0);
+    EXPECT_TRUE(j.at("engine").contains("transform"));
 }
 
 // One real run: the JSON record and the proven digits on disk.
@@ -97,7 +111,7 @@ TEST(CliRun, JsonAndDigitsFile) {
     std::filesystem::create_directories(dir);
     const std::filesystem::path file = dir / "pi.txt";
 
-    const Outcome o = run_cli("--runs 1 --json --digits-out " + file.string());
+    const Outcome o = run_cli("--runs 1 --json --verbose --digits-out " + file.string());
     ASSERT_EQ(o.status, 0) << o.err;
     const nlohmann::json j = nlohmann::json::parse(o.out);
     EXPECT_EQ(j.at("success"), true);
@@ -111,6 +125,11 @@ TEST(CliRun, JsonAndDigitsFile) {
     EXPECT_EQ(run.at("radix"), 10000);
     EXPECT_EQ(run.at("elapsed_time"), j.at("elapsed_time"));
     EXPECT_TRUE(j.contains("system"));
+    EXPECT_EQ(j.at("version"), NUMERA_VERSION);
+    EXPECT_EQ(j.at("engine").at("narrowed"), false);
+    // --verbose with --json: one line per AGM iteration on stderr.
+    EXPECT_EQ(std::count(o.err.begin(), o.err.end(), '\n'), 19) << o.err;
+    EXPECT_NE(o.err.find("run 1  iteration 19"), std::string::npos) << o.err;
 
     const std::string digits = slurp(file);
     EXPECT_EQ(digits.rfind("3.14159265358979323846264338327950288419716939937510", 0), 0u);
@@ -120,6 +139,53 @@ TEST(CliRun, JsonAndDigitsFile) {
     EXPECT_EQ(digits.find_first_not_of("0123456789", 2), digits.size() - 1);
     // No temporary file is left beside it.
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), {}), 1);
+}
+
+// A run whose proof fails fails the series: exit 1, the message names the
+// run, the JSON keeps the run with its radix but nothing that passes for a
+// result.
+TEST(CliRun, WrongDigitsFailTheSeries) {
+    const Outcome o = run_cli("--runs 1 --json", "NUMERA_TEST_REJECT_RUN=1");
+    EXPECT_EQ(o.status, 1);
+    const nlohmann::json j = nlohmann::json::parse(o.out);
+    EXPECT_EQ(j.at("success"), false);
+    EXPECT_EQ(j.at("score"), 0.0);
+    EXPECT_EQ(j.at("error_message"), "Computed digits do not match pi (run 1 of 1)");
+    const nlohmann::json& run = j.at("runs").at(0);
+    EXPECT_EQ(run.at("verified"), false);
+    EXPECT_EQ(run.at("radix"), 10000);
+    EXPECT_EQ(run.at("digits_calculated"), 0);
+    EXPECT_EQ(o.err, "numera-cli: Computed digits do not match pi (run 1 of 1)\n");
+}
+
+// Ctrl-C stops the series at the engine's next check: what finished is
+// printed, no digits file or temporary file is left, and the status is 130.
+TEST(CliInterrupt, CtrlCStopsCleanly) {
+    const std::filesystem::path dir = std::filesystem::temp_directory_path() / "numera-cli-interrupt";
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir);
+    const std::filesystem::path out = dir / "out", err = dir / "err";
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        freopen(out.c_str(), "w", stdout);
+        freopen(err.c_str(), "w", stderr);
+        execl(NUMERA_CLI_PATH, "numera-cli", "--runs", "3", "--digits-out", (dir / "pi.txt").c_str(),
+              static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    kill(child, SIGINT);
+    int raw = 0;
+    ASSERT_EQ(waitpid(child, &raw, 0), child);
+    ASSERT_TRUE(WIFEXITED(raw)) << "ended by the signal instead of stopping";
+    EXPECT_EQ(WEXITSTATUS(raw), 130);
+    const std::string text = slurp(out);
+    EXPECT_NE(text.find("Run 1: failed: Cancelled"), std::string::npos) << text;
+    EXPECT_EQ(text.find("Run 2"), std::string::npos) << "no run after the stop";
+    EXPECT_EQ(slurp(err), "numera-cli: Cancelled\n");
+    EXPECT_FALSE(std::filesystem::exists(dir / "pi.txt"));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), {}), 2) << "only out and err";
 }
 
 }  // namespace

@@ -126,12 +126,92 @@ bool reject(const HpNumber*, uint32_t, void*) { return false; }
 TEST(PiRun, RejectedDigitsFailTheRun) {
     BenchmarkResult r;
     std::memset(&r, 0x5a, sizeof r);
+    PiRunDetails details;
+    std::memset(&details, 0x5a, sizeof details);
     PiRunHooks hooks{};
     hooks.verify = reject;
+    hooks.details = &details;
     pi_benchmark_run_with(&r, nullptr, &hooks);
     EXPECT_EQ(r.success, 0);
     EXPECT_EQ(r.score, 0.0);
+    EXPECT_EQ(r.digits_calculated, 0) << "no digit count that passes for a result";
     EXPECT_STREQ(r.error_message, "Computed digits do not match pi");
+    EXPECT_EQ(details.outcome, PiRunOutcome::digits_wrong);
+    EXPECT_EQ(details.radix, 10000u) << "the radix the run worked in";
+    EXPECT_EQ(details.iterations, 19);
+}
+
+// A core that damages every AGM product: the loop never converges, and the
+// run must give up at its cap with a clear message instead of hanging.
+void damage_product(HpNumber* product, int32_t, void*) { product->words[1] = static_cast<int16_t>((product->words[1] + 1) % 10000); }
+
+TEST(PiRun, FaultyArithmeticFailsInBoundedTime) {
+    std::vector<Report> reports;
+    BenchmarkProgress progress{record_report, &reports, 0};
+    PiRunDetails details{};
+    PiRunHooks hooks{};
+    hooks.agm_fault = damage_product;
+    hooks.details = &details;
+    BenchmarkResult r;
+    pi_benchmark_run_with(&r, &progress, &hooks);
+    EXPECT_EQ(r.success, 0);
+    EXPECT_STREQ(r.error_message, "The computation did not converge");
+    EXPECT_EQ(details.outcome, PiRunOutcome::not_converged);
+    EXPECT_EQ(details.iterations, pi_benchmark_max_iterations);
+    EXPECT_EQ(reports.size(), static_cast<size_t>(pi_benchmark_max_iterations));
+}
+
+// A stop asked for during the loop ends the run at the next check.
+TEST(PiRun, StopEndsTheRunAtTheNextCheck) {
+    struct Stopper {
+        std::atomic<bool> stop{false};
+        int reports = 0;
+    } stopper;
+    BenchmarkProgress progress{[](int32_t, int32_t, void* c, double) {
+                                   auto* s = static_cast<Stopper*>(c);
+                                   if (++s->reports == 3) s->stop = true;
+                               },
+                               &stopper, 0};
+    PiRunDetails details{};
+    PiRunHooks hooks{};
+    hooks.stop = &stopper.stop;
+    hooks.details = &details;
+    BenchmarkResult r;
+    pi_benchmark_run_with(&r, &progress, &hooks);
+    EXPECT_EQ(r.success, 0);
+    EXPECT_STREQ(r.error_message, "Cancelled");
+    EXPECT_EQ(details.outcome, PiRunOutcome::cancelled);
+    EXPECT_EQ(stopper.reports, 3) << "no iteration after the stop";
+
+    // Asked before the run starts computing: no report at all.
+    stopper.reports = 0;
+    pi_benchmark_run_with(&r, &progress, &hooks);
+    EXPECT_STREQ(r.error_message, "Cancelled");
+    EXPECT_EQ(stopper.reports, 0);
+}
+
+// Every radix the radix test may choose computes digits that prove right,
+// with the same eight unproven words at the end.
+TEST(PiRunRadix, ForcedRadixRunsProve) {
+    for (const uint32_t R : {1000u, 100u, 10u}) {
+        std::vector<Report> reports;
+        BenchmarkProgress progress{record_report, &reports, 0};
+        PiRunDetails details{};
+        PiRunHooks hooks{};
+        hooks.force_radix = R;
+        hooks.details = &details;
+        BenchmarkResult r;
+        pi_benchmark_run_with(&r, &progress, &hooks);
+        SCOPED_TRACE(::testing::Message() << "R=" << R);
+        EXPECT_EQ(r.success, 1) << r.error_message;
+        EXPECT_EQ(details.radix, R);
+        int32_t L = 0;
+        for (uint32_t x = R; x > 1; x /= 10) ++L;
+        EXPECT_EQ(r.digits_calculated, L << 21);
+        EXPECT_EQ(details.iterations, static_cast<int32_t>(reports.size()));
+        EXPECT_LE(details.iterations, pi_benchmark_iterations_per_run);
+        std::printf("[ measured ] R=%u: %d iterations, %.2f s\n", R, details.iterations, r.elapsed_time);
+    }
 }
 
 // An allocator that fails at a chosen call and checks that every block it
@@ -203,64 +283,115 @@ TEST(PiRunClock, TimeIsTheCallingThreadsProcessorTime) {
     EXPECT_LT(slept, 0.5 * wall) << "a sleeping thread used processor time";
 }
 
-// ---- The series, with a substituted run: run i fails when scores[i] is 0,
-// else it reports 19 iterations and succeeds with that score, 1000 (i + 1)
-// digits and 1.5 + i seconds.
+// ---- The series, with a substituted run that plays a script: for run i,
+// a positive score succeeds after 19 reports with that score, 1000 (i + 1)
+// digits and 1.5 + i seconds; otherwise the run fails with messages[i]
+// after reports[i] reports (a faulty run may report past 19).
 
 struct Script {
     std::vector<double> scores;
-    std::vector<int32_t> offsets;  // seen by each run
+    std::vector<const char*> messages;  // for failed runs
+    std::vector<int32_t> reports;       // of failed runs; default 0
+    std::atomic<bool>* stop = nullptr;  // set by the run named in stop_at
+    size_t stop_at = 0;                 // 1-based; 0 never
+    std::vector<int32_t> offsets;       // seen by each run
 };
 
 void scripted_run(BenchmarkResult* result, const BenchmarkProgress* progress, void* context) {
     auto* script = static_cast<Script*>(context);
     const size_t i = script->offsets.size();
     script->offsets.push_back(progress->iteration_offset);
-    if (script->scores[i] == 0) {
-        std::snprintf(result->error_message, sizeof result->error_message, "Memory allocation failed");
-        return;
+    const bool fails = script->scores[i] == 0;
+    const int32_t count = fails ? (i < script->reports.size() ? script->reports[i] : 0) : 19;
+    for (int32_t k = 1; k <= count; ++k) progress->callback(progress->iteration_offset + k, 16 * k, progress->context, 0.0);
+    if (script->stop != nullptr && i + 1 == script->stop_at) {
+        *script->stop = true;
+        std::snprintf(result->error_message, sizeof result->error_message, "Cancelled");
+    } else if (fails) {
+        std::snprintf(result->error_message, sizeof result->error_message, "%s", script->messages[i]);
+    } else {
+        *result = BenchmarkResult{1, 1000 * static_cast<int32_t>(i + 1), 1.5 + static_cast<double>(i), script->scores[i], ""};
     }
-    for (int32_t k = 1; k <= 19; ++k) progress->callback(progress->iteration_offset + k, 16 * k, progress->context, 0.0);
-    *result = BenchmarkResult{1, 1000 * static_cast<int32_t>(i + 1), 1.5 + static_cast<double>(i), script->scores[i], ""};
 }
 
 BenchmarkResult run_series(Script& script, std::vector<Report>& reports, BenchmarkResult* records = nullptr) {
-    PiSeriesOptions options{static_cast<int32_t>(script.scores.size()), scripted_run, &script, records};
+    PiSeriesOptions options{static_cast<int32_t>(script.scores.size()), scripted_run, &script, records,
+                            script.stop};
     return pi_benchmark_series_with(record_report, &reports, &options);
 }
 
+const char* const mem = "Memory allocation failed";
+const char* const wrong = "Computed digits do not match pi";
+const char* const stuck = "The computation did not converge";
+
 struct SeriesCase {
+    const char* what;
     std::vector<double> scores;
+    std::vector<const char*> messages;
+    std::vector<int32_t> failed_reports;
     std::vector<int32_t> offsets;
-    size_t reports;
     BenchmarkResult folded;
 };
 
 TEST(PiSeries, FoldsTheRuns) {
     const SeriesCase cases[] = {
-        // A failed run keeps the numbering; the time sums the successes.
-        {{100, 0, 100, 100, 100}, {0, 19, 19, 38, 57}, 76, {1, 1000, 1.5 + 3.5 + 4.5 + 5.5, 100, ""}},
-        // The rounded mean (100.5 rounds away from zero); digits from the
-        // first success, so a successful series never reports 0 digits.
-        {{0, 100, 101}, {0, 0, 19}, 38, {1, 2000, 2.5 + 3.5, 101, ""}},
-        {{0, 0, 0, 0, 0}, {0, 0, 0, 0, 0}, 0, {0, 0, 0.0, 0.0, "All 5 benchmark runs failed"}},
+        {"a run without memory is left out; numbering moves on past it",
+         {100, 0, 100, 100, 100}, {"", mem, "", "", ""}, {}, {0, 19, 38, 57, 76},
+         {1, 1000, 1.5 + 3.5 + 4.5 + 5.5, 100, ""}},
+        {"the rounded mean (100.5 away from zero); digits from the first success",
+         {0, 100, 101}, {mem, "", ""}, {}, {0, 19, 38}, {1, 2000, 2.5 + 3.5, 101, ""}},
+        {"every run without memory", {0, 0, 0, 0, 0}, {mem, mem, mem, mem, mem}, {}, {0, 19, 38, 57, 76},
+         {0, 0, 0.0, 0.0, "All 5 benchmark runs failed"}},
+        {"wrong digits in one run fail the series, naming the first such run",
+         {100, 100, 0, 100, 0}, {"", "", wrong, "", stuck}, {0, 0, 19, 0, 0}, {0, 19, 38, 57, 76},
+         {0, 0, 0.0, 0.0, "Computed digits do not match pi (run 3 of 5)"}},
+        {"a run that reported past 19 before its cap pushes the next one on",
+         {0, 100}, {stuck, ""}, {32, 0}, {0, 32}, {0, 0, 0.0, 0.0, "The computation did not converge (run 1 of 2)"}},
     };
     for (const SeriesCase& c : cases) {
-        Script script{c.scores, {}};
+        Script script{c.scores, c.messages, c.failed_reports, nullptr, 0, {}};
         std::vector<Report> reports;
         std::vector<BenchmarkResult> records(c.scores.size());
         const BenchmarkResult r = run_series(script, reports, records.data());
-        SCOPED_TRACE(::testing::Message() << c.scores.size() << " runs, " << c.folded.error_message);
-        EXPECT_EQ(script.offsets, c.offsets);
-        ASSERT_EQ(reports.size(), c.reports);
-        for (size_t k = 0; k < reports.size(); ++k) EXPECT_EQ(reports[k].iteration, static_cast<int32_t>(k) + 1);
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(script.offsets, c.offsets) << "every run is made, each from its own offset";
+        for (size_t k = 1; k < reports.size(); ++k) {
+            EXPECT_GT(reports[k].iteration, reports[k - 1].iteration) << "progress went backwards";
+        }
         EXPECT_EQ(r.success, c.folded.success);
         EXPECT_EQ(r.digits_calculated, c.folded.digits_calculated);
         EXPECT_DOUBLE_EQ(r.elapsed_time, c.folded.elapsed_time);
         EXPECT_EQ(r.score, c.folded.score);
         EXPECT_STREQ(r.error_message, c.folded.error_message);
-        EXPECT_STREQ(records[c.scores[0] == 0 ? 0 : 1].error_message, "Memory allocation failed");
+        for (size_t i = 0; i < c.scores.size(); ++i) {
+            if (c.scores[i] == 0) {
+                EXPECT_STREQ(records[i].error_message, c.messages[i]) << "run " << i + 1;
+            }
+        }
     }
+}
+
+// A stop ends the series after the run that saw it; later runs never start.
+TEST(PiSeries, StopEndsTheSeries) {
+    std::atomic<bool> stop{false};
+    Script script{{100, 100, 100, 100, 100}, {}, {}, &stop, 2, {}};
+    std::vector<Report> reports;
+    std::vector<BenchmarkResult> records(5);
+    const BenchmarkResult r = run_series(script, reports, records.data());
+    EXPECT_EQ(script.offsets.size(), 2u);
+    EXPECT_EQ(r.success, 0);
+    EXPECT_EQ(r.score, 0.0);
+    EXPECT_STREQ(r.error_message, "Cancelled");
+    EXPECT_EQ(records[0].success, 1);
+    EXPECT_STREQ(records[1].error_message, "Cancelled");
+    EXPECT_EQ(records[2].success, 0);
+    EXPECT_STREQ(records[2].error_message, "") << "never started";
+
+    // Already set: no run starts at all.
+    script.offsets.clear();
+    const BenchmarkResult none = run_series(script, reports, records.data());
+    EXPECT_TRUE(script.offsets.empty());
+    EXPECT_STREQ(none.error_message, "Cancelled");
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdio>
 #include <vector>
@@ -92,6 +93,49 @@ TEST(HpNewton, ZeroAndNegativeArguments) {
     EXPECT_TRUE(same_number(n, y.get(), seven.get())) << "1/0";
     hp_sqrt(n, 10000, zero.get(), y.get(), w.t1.get(), w.t2.get(), w.N, w.T1.data(), w.T2.data());
     EXPECT_TRUE(same_number(n, y.get(), zero.get())) << "sqrt(0)";
+}
+
+// The schedule doubles on good agreement and repeats on poor; broken
+// arithmetic that never agrees makes it give up after a bounded number of
+// steps instead of looping forever.
+TEST(HpNewton, ScheduleGivesUpOnArithmeticThatNeverAgrees) {
+    const int32_t N = 1 << 21;
+    HpNewtonSchedule good(10000, N);
+    int steps = 0;
+    while (good.running()) {
+        good.advance(good.precision());  // full agreement
+        ++steps;
+    }
+    EXPECT_FALSE(good.gave_up());
+    EXPECT_EQ(steps, 20) << "4 -> 2^21 in doublings";
+
+    HpNewtonSchedule broken(10000, N);
+    steps = 0;
+    while (broken.running() && steps < 1000) {
+        broken.advance(0);
+        ++steps;
+    }
+    EXPECT_TRUE(broken.gave_up());
+    EXPECT_EQ(steps, hp_newton_max_repeats + 1);
+    EXPECT_EQ(broken.precision(), 4) << "never doubled";
+}
+
+// A stop request is seen before the first step; the iteration says so.
+TEST(HpNewton, StopIsSeenBetweenSteps) {
+    const int32_t n = 1026;
+    NewtonWork w(n);
+    HpPtr x = hp_make(n), y = hp_make(n);
+    hp_parse(n, 4, "2", x.get());
+    std::atomic<bool> stop{true};
+    EXPECT_EQ(hp_sqrt(n, 10000, x.get(), y.get(), w.t1.get(), w.t2.get(), w.N, w.T1.data(), w.T2.data(), &stop),
+              HpNewtonStatus::stopped);
+    EXPECT_EQ(hp_inv_sqrt(n, 10000, y.get(), w.t1.get(), w.t2.get(), w.N, w.T1.data(), w.T2.data(), &stop),
+              HpNewtonStatus::stopped);
+    stop = false;
+    EXPECT_EQ(hp_sqrt(n, 10000, x.get(), y.get(), w.t1.get(), w.t2.get(), w.N, w.T1.data(), w.T2.data(), &stop),
+              HpNewtonStatus::converged);
+    EXPECT_EQ(y->words[0], 1);
+    EXPECT_EQ(y->words[1], 4142);
 }
 
 }  // namespace
