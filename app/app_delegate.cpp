@@ -55,8 +55,9 @@ void AppDelegate::applicationDidFinishLaunching()
     window_->setCentralWidget(mainViewController_);
     window_->setMenuBar(menuBar_);
 
-    // The content stays 400 x 505 whatever the menu bar adds, and the window
-    // cannot be resized.
+    // The content keeps the view's size whatever the menu bar adds: 400 x 505,
+    // or taller when the view grows to show all its text. The user cannot
+    // resize the window.
     window_->layout()->setSizeConstraint(QLayout::SetFixedSize);
     window_->adjustSize();
     centerOnScreen(window_.get());

@@ -1,3 +1,4 @@
+#include <cstdint>
 #include <cstdlib>
 
 #include <QApplication>
@@ -7,6 +8,7 @@
 #include "about_window_controller.h"
 #include "app_constants.h"
 #include "app_delegate.h"
+#include "sysinfo/linux_system_provider.h"
 
 namespace {
 
@@ -33,6 +35,50 @@ QPalette darkDesktopPalette()
     return palette;
 }
 
+// NUMERA_TEST_REJECT_RUN=K: the series runs the real engine, but the digit
+// check of run K (from 1) rejects its result, so a failed series can be
+// looked at without a faulty machine or a change to the engine.
+struct RejectedRun {
+    int rejected;
+    int started = 0;
+};
+
+bool rejectDigits(const HpNumber*, uint32_t, void*)
+{
+    return false;
+}
+
+void runRejectingOne(BenchmarkResult* result, const BenchmarkProgress* progress, void* context)
+{
+    auto* seam = static_cast<RejectedRun*>(context);
+    PiRunHooks hooks{};
+    if (++seam->started == seam->rejected)
+        hooks.verify = rejectDigits;
+    pi_benchmark_run_with(result, progress, &hooks);
+}
+
+BenchmarkCoordinator::SeriesFunction seriesRejectingRun(int run)
+{
+    return [run](BenchmarkProgressFn callback, void* context) {
+        RejectedRun seam{run};
+        PiSeriesOptions options{};
+        options.runs = pi_benchmark_series_runs;
+        options.run = runRejectingOne;
+        options.run_context = &seam;
+        return pi_benchmark_series_with(callback, context, &options);
+    };
+}
+
+// NUMERA_TEST_SYSINFO_ROOT=DIR: the machine facts come from a tree standing
+// for "/" (such as the test fixtures), to look at other machines' cards.
+MainViewController::SystemInfoCollector collectorFromRoot(const QString& root)
+{
+    return [root = root.toStdString()](SystemInfo* info) {
+        LinuxSystemProvider provider(root);
+        collect_system_info(info, provider);
+    };
+}
+
 }  // namespace
 
 int main(int argc, char* argv[])
@@ -50,7 +96,14 @@ int main(int argc, char* argv[])
     if (qEnvironmentVariableIsSet("NUMERA_TEST_DARK_PALETTE"))
         QApplication::setPalette(darkDesktopPalette());
 
-    AppDelegate delegate;
+    MainViewController::SystemInfoCollector collect = [](SystemInfo* info) { collect_system_info(info); };
+    BenchmarkCoordinator::SeriesFunction series = pi_benchmark_series;
+    if (qEnvironmentVariableIsSet("NUMERA_TEST_SYSINFO_ROOT"))
+        collect = collectorFromRoot(qEnvironmentVariable("NUMERA_TEST_SYSINFO_ROOT"));
+    if (const int run = qEnvironmentVariableIntValue("NUMERA_TEST_REJECT_RUN"); run > 0)
+        series = seriesRejectingRun(run);
+
+    AppDelegate delegate(collect, series);
     QMetaObject::invokeMethod(&delegate, &AppDelegate::applicationDidFinishLaunching,
                               Qt::QueuedConnection);
     const int status = QApplication::exec();

@@ -1,5 +1,8 @@
 #include "main_view_controller.h"
 
+#include <algorithm>
+#include <cstring>
+
 #include <QEvent>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -62,6 +65,7 @@ MainViewController::MainViewController(SystemInfoCollector collect,
 {
     setFixedSize(viewWidth, viewHeight);
     viewDidLoad(std::move(collect), std::move(series));
+    fitContentHeight();
 }
 
 void MainViewController::viewDidLoad(SystemInfoCollector collect,
@@ -105,13 +109,17 @@ void MainViewController::setupResultsView()
     scoreValueLabel_->setFont(menloFont(48));
     scoreValueLabel_->setAlignment(Qt::AlignCenter);
 
+    // Spans the card and centres its text, so that a message in place of
+    // the time wraps at the card's width.
     timeValueLabel_ = new QLabel;
     timeValueLabel_->setObjectName(QStringLiteral("timeValueLabel"));
     timeValueLabel_->setFont(menloFont(14));
+    timeValueLabel_->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    timeValueLabel_->setWordWrap(true);
 
     // A vertical stack centres its views horizontally.
     resultsStackView_->addWidget(scoreValueLabel_, 0, Qt::AlignHCenter);
-    resultsStackView_->addWidget(timeValueLabel_, 0, Qt::AlignHCenter);
+    resultsStackView_->addWidget(timeValueLabel_);
 }
 
 void MainViewController::setupSystemInfoView()
@@ -156,10 +164,7 @@ void MainViewController::createSystemInfoRowWithLabel(const QString& label, cons
     valueLabel->setFont(menloFont(13));
     valueLabel->setAlignment(Qt::AlignRight | Qt::AlignTop);
     valueLabel->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
-    // Wrap at word boundaries only a value too long for its line: a wrapping
-    // label asks its layout for height as if it were narrower than it is.
-    const int available = viewWidth - 2 * 20 - 2 * 16 - 2 * 8 - nameLabel->sizeHint().width();
-    valueLabel->setWordWrap(valueLabel->sizeHint().width() > available);
+    valueLabel->setWordWrap(true);
 
     rowLayout->addWidget(nameLabel);
     rowLayout->addWidget(spacer);
@@ -199,6 +204,7 @@ void MainViewController::startBenchmark()
         return;
     startButton_->setEnabled(false);
     startButton_->setProgress(0.0);
+    message_.reset();
 
     QPointer<MainViewController> weakSelf(this);
     coordinator_->startBenchmark(
@@ -231,24 +237,62 @@ void MainViewController::finishBenchmark(const BenchmarkResult& result)
     startButton_->setProgress(result.success != 0 ? 1.0 : 0.0);
     startButton_->setTitle(QStringLiteral("START"));
     startButton_->setEnabled(true);
+    if (result.success != 0) {
+        message_.reset();
+        updateResultsDisplay();
+        return;
+    }
+    const size_t length = strnlen(result.error_message, sizeof result.error_message);
+    const QString message = QString::fromUtf8(result.error_message, static_cast<qsizetype>(length));
+    showMessage(message.isEmpty() ? QStringLiteral("The benchmark failed") : message, MessageRole::Error);
+}
+
+void MainViewController::showMessage(const QString& message, MessageRole role)
+{
+    message_ = Message{message, role};
     updateResultsDisplay();
 }
 
 void MainViewController::updateResultsDisplay()
 {
     const QColor scoreColor = Palette::textScoreColor().resolved();
-    if (!coordinator_->hasResult()) {
+    if (coordinator_->hasResult()) {
+        const BenchmarkResult result = coordinator_->lastResult();
+        scoreValueLabel_->setText(qs(ResultFormatter::formatScore(result)));
+        setTextColor(scoreValueLabel_, scoreColor);
+        timeValueLabel_->setText(qs(ResultFormatter::formatTime(result)));
+        setTextColor(timeValueLabel_, Palette::labelColor());
+    } else {
         scoreValueLabel_->setText(QStringLiteral("--"));
         setTextColor(scoreValueLabel_, scoreColor);
-        timeValueLabel_->setText(QStringLiteral("--"));
-        setTextColor(timeValueLabel_, Palette::secondaryLabelColor());
-        return;
+        if (message_) {
+            timeValueLabel_->setText(message_->text);
+            setTextColor(timeValueLabel_, message_->role == MessageRole::Error ? Palette::textErrorColor()
+                                                                              : Palette::secondaryLabelColor());
+        } else {
+            timeValueLabel_->setText(QStringLiteral("--"));
+            setTextColor(timeValueLabel_, Palette::secondaryLabelColor());
+        }
     }
-    const BenchmarkResult result = coordinator_->lastResult();
-    scoreValueLabel_->setText(qs(ResultFormatter::formatScore(result)));
-    setTextColor(scoreValueLabel_, scoreColor);
-    timeValueLabel_->setText(qs(ResultFormatter::formatTime(result)));
-    setTextColor(timeValueLabel_, Palette::labelColor());
+    fitContentHeight();
+}
+
+void MainViewController::fitContentHeight()
+{
+    // Before setupConstraints there is nothing to measure.
+    QLayout* content = layout();
+    if (!content)
+        return;
+    // Measure now rather than when the posted layout requests arrive: drop
+    // what the layouts remember of the cards' former texts.
+    for (CardFrame* card : {resultsContainerView_, systemInfoContainerView_}) {
+        card->layout()->invalidate();
+        card->updateGeometry();
+    }
+    content->invalidate();
+    const int needed = content->hasHeightForWidth() ? content->totalHeightForWidth(viewWidth)
+                                                    : content->totalSizeHint().height();
+    setFixedSize(viewWidth, std::max(viewHeight, needed));
 }
 
 void MainViewController::changeEvent(QEvent* event)

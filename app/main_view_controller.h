@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include <QWidget>
 
@@ -21,8 +22,14 @@ class MainViewController : public QWidget {
 public:
     using SystemInfoCollector = std::function<void(SystemInfo*)>;
 
+    // The view is always 400 wide and at least 505 tall; it grows taller
+    // when its cards need more room, so no text is ever cut off.
     static constexpr int viewWidth = 400;
     static constexpr int viewHeight = 505;
+
+    // How a message in place of the time is coloured: a failure in the
+    // palette's error colour, a notice in the secondary text colour.
+    enum class MessageRole { Error, Secondary };
 
     // Collects the machine facts and runs pi_benchmark_series.
     explicit MainViewController(QWidget* parent = nullptr);
@@ -42,8 +49,12 @@ public:
 
     // Starts a series unless one is running.
     void startBenchmark();
-    // Shows the coordinator's last successful result, or "--" twice.
+    // Shows the coordinator's last successful result; else "--" as the score
+    // and the message of the last series, or "--", where the time goes.
     void updateResultsDisplay();
+    // Shows the message where the time goes, wrapped, until the next series
+    // starts or succeeds. A failed series shows its error message this way.
+    void showMessage(const QString& message, MessageRole role);
     // Moves the ring to iteration / estimatedIterations, full at or past the end.
     void showProgress(int iteration);
 
@@ -59,6 +70,12 @@ private:
     void setupConstraints();
     void finishBenchmark(const BenchmarkResult& result);
     void applyRowColors();
+    void fitContentHeight();
+
+    struct Message {
+        QString text;
+        MessageRole role;
+    };
 
     CircularProgressButton* startButton_ = nullptr;
     CardFrame* resultsContainerView_ = nullptr;
@@ -67,6 +84,7 @@ private:
     QLabel* timeValueLabel_ = nullptr;
     CardFrame* systemInfoContainerView_ = nullptr;
     QVBoxLayout* systemInfoStackView_ = nullptr;
+    std::optional<Message> message_;
     SystemInfo systemInfo_{};
     std::shared_ptr<BenchmarkCoordinator> coordinator_;
 };

@@ -5,7 +5,6 @@
 #include <QSignalSpy>
 
 #include "circular_progress_button.h"
-#include "palette.h"
 #include "test_support.h"
 
 namespace {
@@ -50,7 +49,7 @@ private slots:
         QApplication::setActiveWindow(window);
         QVERIFY(QTest::qWaitForWindowActive(window));
         cross(button, false);  // showing under the pointer may have hovered it
-        QTRY_VERIFY(colorsNear(button->buttonColor(), Palette::buttonNormalColor(), 0));
+        QTRY_VERIFY(colorsNear(button->buttonColor(), PaletteTable::buttonNormal, 0));
     }
     void cleanup() { delete window; }
 
@@ -73,7 +72,7 @@ private slots:
         QFETCH(double, progress);
         QFETCH(QString, ring);
         const bool enabled = ring == "----";
-        const QColor disc = enabled ? Palette::buttonNormalColor() : Palette::buttonDisabledColor();
+        const QColor disc = enabled ? PaletteTable::buttonNormal : PaletteTable::buttonDisabled;
         button->resize(size);
         button->setEnabled(enabled);
         button->setProgress(progress);
@@ -87,16 +86,16 @@ private slots:
         const QPointF c(size.width() * 0.5, size.height() * 0.5);
         for (int i = 0; i < 4; ++i) {
             const QColor pixel = pixelAt(image, c, m - 4.5, 45 + 90 * i);
-            const QColor want = ring[i] == 'a' ? Palette::progressActiveColor() : Palette::progressBackgroundColor();
+            const QColor want = ring[i] == 'a' ? PaletteTable::progressActive : PaletteTable::progressBackground;
             QVERIFY2(ring[i] == '-' ? !colorsNear(pixel, want, 20) : colorsNear(pixel, want), qPrintable(describe(pixel)));
         }
         for (double clock : {0.0, 180.0}) {
             VERIFY_COLOR(pixelAt(image, c, m - 14.0, clock), disc);
             const QColor gap = pixelAt(image, c, m - 10.0, clock);
-            QVERIFY(!colorsNear(gap, disc, 30) && !colorsNear(gap, Palette::progressActiveColor(), 30));
+            QVERIFY(!colorsNear(gap, disc, 30) && !colorsNear(gap, PaletteTable::progressActive, 30));
         }
         if (size.width() > size.height())
-            QVERIFY(!colorsNear(pixelAt(image, c, m + 3.0, 90), Palette::progressActiveColor(), 30));
+            QVERIFY(!colorsNear(pixelAt(image, c, m + 3.0, 90), PaletteTable::progressActive, 30));
     }
 
     void progressIsClamped()
@@ -119,7 +118,7 @@ private slots:
         QTest::addColumn<QString>("steps");
         QTest::addColumn<int>("clicks");
         QTest::addColumn<QColor>("disc");
-        const QColor normal = Palette::buttonNormalColor(), disabled = Palette::buttonDisabledColor();
+        const QColor normal = PaletteTable::buttonNormal, disabled = PaletteTable::buttonDisabled;
         QTest::newRow("press and release inside") << "pr" << 1 << normal;
         QTest::newRow("release in a corner") << "pc" << 1 << normal;
         QTest::newRow("release outside cancels") << "po" << 0 << normal;
@@ -127,8 +126,8 @@ private slots:
         QTest::newRow("disabled after the press still clicks") << "pdr" << 1 << disabled;
         QTest::newRow("right button") << "PR" << 0 << normal;
         QTest::newRow("leaving ends a press") << "eplr" << 0 << normal;
-        QTest::newRow("hovered") << "e" << 0 << Palette::buttonHoveredColor();
-        QTest::newRow("pressed wins over hovered") << "ep" << 0 << Palette::buttonPressedColor();
+        QTest::newRow("hovered") << "e" << 0 << PaletteTable::buttonHovered;
+        QTest::newRow("pressed wins over hovered") << "ep" << 0 << PaletteTable::buttonPressed;
         QTest::newRow("disabled wins over hovered") << "ed" << 0 << disabled;
         QTest::newRow("no hover while disabled") << "deE" << 0 << normal;
         QTest::newRow("no hover while the window is inactive") << "ae" << 0 << normal;

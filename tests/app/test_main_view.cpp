@@ -1,10 +1,13 @@
+#include <algorithm>
 #include <cstring>
+#include <string>
 
 #include <QApplication>
 #include <QLabel>
 #include <QLayout>
 
 #include "card_frame.h"
+#include "sysinfo/linux_system_provider.h"
 #include "circular_progress_button.h"
 #include "main_view_controller.h"
 #include "palette.h"
@@ -12,18 +15,55 @@
 
 namespace {
 
-// A view over a machine with these frequencies, running `series` if given.
+using Collector = MainViewController::SystemInfoCollector;
+
+// A machine with these frequencies.
+Collector machine(int mhz, int pMax, int eMax, int success = 1)
+{
+    return [=](SystemInfo* info) {
+        std::strcpy(info->cpu_model, "Test CPU");
+        info->cpu_frequency_mhz = mhz;
+        info->cpu_frequency_p_max_mhz = pMax;
+        info->cpu_frequency_e_max_mhz = eMax;
+        info->success = success;
+    };
+}
+
+// Six rows with long values: a 36-character brand string with its clock,
+// a frequency line and a long OS name.
+void longNames(SystemInfo* info)
+{
+    std::strcpy(info->cpu_model, "13th Gen Intel(R) Core(TM) i9-13900K");
+    info->cpu_cores_physical = 24;
+    info->cpu_cores_logical = 32;
+    info->cpu_cores_performance = 8;
+    info->cpu_cores_efficiency = 16;
+    info->cpu_frequency_mhz = 3000;
+    info->cpu_frequency_p_max_mhz = 5800;
+    info->total_memory_mb = 65536;
+    std::strcpy(info->os_name, "Fedora Linux");
+    std::strcpy(info->os_version, "39 (Workstation Edition)");
+    std::strcpy(info->architecture, "x86_64");
+    info->success = 1;
+}
+
+// The machine of a fixture tree of the system information tests.
+Collector fixtureMachine(const QString& tree)
+{
+    const std::string root = std::string(NUMERA_SYSINFO_FIXTURES) + "/" + tree.toStdString();
+    return [root](SystemInfo* info) {
+        LinuxSystemProvider provider(root);
+        collect_system_info(info, provider);
+    };
+}
+
 struct View : MainViewController {
+    explicit View(Collector collect, BenchmarkCoordinator::SeriesFunction series = nullptr)
+        : MainViewController(std::move(collect), std::move(series))
+    {
+    }
     View(int mhz, int pMax, int eMax, BenchmarkCoordinator::SeriesFunction series = nullptr, int success = 1)
-        : MainViewController(
-              [=](SystemInfo* info) {
-                  std::strcpy(info->cpu_model, "Test CPU");
-                  info->cpu_frequency_mhz = mhz;
-                  info->cpu_frequency_p_max_mhz = pMax;
-                  info->cpu_frequency_e_max_mhz = eMax;
-                  info->success = success;
-              },
-              std::move(series))
+        : View(machine(mhz, pMax, eMax, success), std::move(series))
     {
     }
     // Name and value label of system information row i.
@@ -33,6 +73,34 @@ struct View : MainViewController {
     }
     QColor color(QLabel* label) const { return label->palette().color(QPalette::WindowText); }
     bool showsNoResult() const { return scoreValueLabel()->text() == "--" && timeValueLabel()->text() == "--"; }
+
+    // Empty when the label's text, laid out as the label draws it, fits the
+    // label, the label lies inside its card and the card inside the view;
+    // otherwise what is cut off.
+    QString cutOff(const QLabel* label, const QWidget* card) const
+    {
+        const QRect box = label->contentsRect();
+        const int flags = int(label->alignment()) | (label->wordWrap() ? int(Qt::TextWordWrap) : 0);
+        const QRect needed = QFontMetrics(label->font()).boundingRect(box, flags, label->text());
+        const QRect inCard(label->mapTo(card, QPoint()), label->size());
+        const QRect inView(card->mapTo(this, QPoint()), card->size());
+        if (!label->isVisibleTo(this) || !box.contains(needed))
+            return QStringLiteral("'%1' needs %2 x %3, has %4 x %5")
+                .arg(label->text()).arg(needed.width()).arg(needed.height()).arg(box.width()).arg(box.height());
+        if (!card->rect().adjusted(1, 1, -1, -1).contains(inCard) || !rect().contains(inView))
+            return QStringLiteral("'%1' lies outside its card or the window").arg(label->text());
+        return {};
+    }
+    // Every value of the system information card, and the time field.
+    QStringList cutOffTexts() const
+    {
+        QStringList cut;
+        for (int i = 0; i < systemInfoStackView()->count(); ++i)
+            cut << cutOff(row(i, 0), systemInfoContainerView()) << cutOff(row(i, 2), systemInfoContainerView());
+        cut << cutOff(scoreValueLabel(), resultsContainerView()) << cutOff(timeValueLabel(), resultsContainerView());
+        cut.removeAll(QString());
+        return cut;
+    }
 };
 
 }  // namespace
@@ -55,11 +123,11 @@ private slots:
         QVERIFY(view.startButton()->isEnabled() && !view.startButton()->isRingVisible());
         QCOMPARE(view.startButton()->title(), QStringLiteral("START"));
         QVERIFY(view.showsNoResult());
-        VERIFY_COLOR(view.color(view.scoreValueLabel()), Palette::textScoreColor().light);
+        VERIFY_COLOR(view.color(view.scoreValueLabel()), PaletteTable::textScoreLight);
         VERIFY_COLOR(view.color(view.timeValueLabel()), Palette::secondaryLabelColor());
         QImage card = view.resultsContainerView()->grab().toImage();
-        VERIFY_COLOR(card.pixelColor(card.width() / 2, 4), Palette::cardBackgroundColor().light);
-        VERIFY_COLOR(card.pixelColor(card.width() / 2, 0), Palette::cardBorderColor().light);
+        VERIFY_COLOR(card.pixelColor(card.width() / 2, 4), PaletteTable::cardBackgroundLight);
+        VERIFY_COLOR(card.pixelColor(card.width() / 2, 0), PaletteTable::cardBorderLight);
 
         QPalette dark;
         dark.setColor(QPalette::Window, QColor(40, 40, 40));
@@ -67,13 +135,13 @@ private slots:
         QApplication::setPalette(dark);
         QCoreApplication::processEvents();
         QCOMPARE(Palette::currentAppearanceName(), QStringLiteral("Dark"));
-        VERIFY_COLOR(view.color(view.scoreValueLabel()), Palette::textScoreColor().dark);
+        VERIFY_COLOR(view.color(view.scoreValueLabel()), PaletteTable::textScoreDark);
         VERIFY_COLOR(view.color(view.timeValueLabel()), QColor(235, 235, 235, 140));
         VERIFY_COLOR(view.color(view.row(0, 2)), QColor(235, 235, 235));
         card = view.systemInfoContainerView()->grab().toImage();
-        VERIFY_COLOR(card.pixelColor(card.width() / 2, 4), Palette::cardBackgroundColor().dark);
+        VERIFY_COLOR(card.pixelColor(card.width() / 2, 4), PaletteTable::cardBackgroundDark);
         for (const char* name : {"Light", "dark", "HighContrastDark"})
-            QCOMPARE(Palette::textScoreColor().resolve(QString::fromLatin1(name)), Palette::textScoreColor().light);
+            VERIFY_COLOR(Palette::textScoreColor().resolve(QString::fromLatin1(name)), PaletteTable::textScoreLight);
         dark.setColor(QPalette::Window, QColor(235, 235, 235));  // as light as the text: not dark
         QCOMPARE(Palette::appearanceNameForPalette(dark), QStringLiteral("Light"));
     }
@@ -101,6 +169,33 @@ private slots:
         }
     }
 
+    // Long values wrap inside the 400-wide window, which grows just enough
+    // to hold its cards and never shrinks below 505.
+    void valuesAreNeverCutOff_data()
+    {
+        QTest::addColumn<Collector>("collect");
+        QTest::addColumn<int>("rows");
+        for (const char* tree : {"captured_amd_epyc_debian12", "captured_intel_xeon_kvm_debian12", "intel_hybrid_i5_1235u",
+                                 "intel_hybrid_i9_13900k", "amd_ryzen_7950x", "arm64_big_little_rk3399",
+                                 "vm_xeon_no_cpufreq"})
+            QTest::newRow(tree) << fixtureMachine(QString::fromLatin1(tree)) << 0;
+        QTest::newRow("synthetic long names") << Collector(longNames) << 6;
+    }
+    void valuesAreNeverCutOff()
+    {
+        QFETCH(Collector, collect);
+        QFETCH(int, rows);
+        View view(collect);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        QCOMPARE(view.width(), 400);
+        QCOMPARE(view.height(), std::max(505, view.systemInfoContainerView()->geometry().bottom() + 1));
+        if (rows > 0)
+            QVERIFY(view.systemInfoStackView()->count() == rows && view.height() > 505);
+        const QStringList cut = view.cutOffTexts();
+        QVERIFY2(cut.isEmpty(), qPrintable(cut.join("; ")));
+    }
+
     // iteration / estimate in single precision, full at or past the end.
     void progressRatio()
     {
@@ -115,20 +210,29 @@ private slots:
         }
     }
 
+    // A failed series keeps "--" as the score and shows its message where
+    // the time goes, in the error colour, until the next start.
     void seriesThroughTheButton_data()
     {
-        QTest::addColumn<bool>("success");
-        QTest::newRow("successful series") << true;
-        QTest::newRow("failed series") << false;
+        QTest::addColumn<int>("success");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<QString>("time");
+        QTest::newRow("successful series") << 1 << "" << "12.346 sec";
+        QTest::newRow("failed series") << 0 << "Computed digits do not match pi (run 3 of 5)"
+                                       << "Computed digits do not match pi (run 3 of 5)";
+        QTest::newRow("failed without a message") << 0 << "" << "The benchmark failed";
     }
     void seriesThroughTheButton()
     {
-        QFETCH(bool, success);
+        QFETCH(int, success);
+        QFETCH(QString, message);
+        QFETCH(QString, time);
         FakeSeries series;
         series.held = true;
-        series.result.success = success ? 1 : 0;
+        series.result.success = success;
         series.result.elapsed_time = 12.3456;
         series.result.score = 9876.4;
+        std::strcpy(series.result.error_message, message.toUtf8().constData());
         View view(0, 0, 0, series.function());
         CircularProgressButton* button = view.startButton();
         view.show();
@@ -147,13 +251,52 @@ private slots:
         QVERIFY(!view.coordinator().isRunning() && !button->isRingVisible());
         QCOMPARE(button->progress(), success ? 1.0 : 0.0);
         QCOMPARE(view.scoreValueLabel()->text(), success ? QStringLiteral("9876") : QStringLiteral("--"));
-        QCOMPARE(view.timeValueLabel()->text(), success ? QStringLiteral("12.346 sec") : QStringLiteral("--"));
-        VERIFY_COLOR(view.color(view.scoreValueLabel()), Palette::textScoreColor().light);
-        VERIFY_COLOR(view.color(view.timeValueLabel()), success ? Palette::labelColor() : Palette::secondaryLabelColor());
+        QCOMPARE(view.timeValueLabel()->text(), time);
+        VERIFY_COLOR(view.color(view.scoreValueLabel()), PaletteTable::textScoreLight);
+        VERIFY_COLOR(view.color(view.timeValueLabel()),
+                     success ? QApplication::palette().color(QPalette::WindowText) : PaletteTable::textError);
 
-        view.startBenchmark();  // the next start clears the result and the ring
+        view.startBenchmark();  // the next start clears the result, the message and the ring
         QVERIFY(!button->isEnabled() && button->progress() == 0.0 && view.showsNoResult());
         QTRY_VERIFY(button->isEnabled());
+    }
+
+    // A message too long for a line wraps inside the results card and the
+    // view grows for it, in the colour of its role; "--" shrinks it back.
+    void longMessagesWrap()
+    {
+        FakeSeries series;
+        std::string text = "Computed digits do not match pi (run 3 of 5)";
+        while (text.size() + 10 < sizeof series.result.error_message)
+            text += " and more";
+        std::strcpy(series.result.error_message, text.c_str());
+        View view(longNames, series.function());
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        const int idle = view.height();
+
+        view.startBenchmark();
+        QTRY_VERIFY(view.startButton()->isEnabled());
+        QCOMPARE(view.timeValueLabel()->text(), QString::fromStdString(text));
+        VERIFY_COLOR(view.color(view.timeValueLabel()), PaletteTable::textError);
+        QVERIFY(view.height() > idle + 5 * view.timeValueLabel()->fontMetrics().height());
+        QCOMPARE(view.height(), view.systemInfoContainerView()->geometry().bottom() + 1);
+        QStringList cut = view.cutOffTexts();
+        QVERIFY2(cut.isEmpty(), qPrintable(cut.join("; ")));
+
+        view.showMessage(QStringLiteral("Cancelled"), MainViewController::MessageRole::Secondary);
+        QColor secondary = QApplication::palette().color(QPalette::WindowText);
+        secondary.setAlpha(140);
+        VERIFY_COLOR(view.color(view.timeValueLabel()), secondary);
+        QCOMPARE(view.height(), idle);
+
+        series.result.success = 1;
+        view.startBenchmark();
+        QCOMPARE(view.timeValueLabel()->text(), QStringLiteral("--"));
+        QTRY_VERIFY(view.startButton()->isEnabled());
+        QCOMPARE(view.height(), idle);
+        cut = view.cutOffTexts();
+        QVERIFY2(cut.isEmpty(), qPrintable(cut.join("; ")));
     }
 };
 

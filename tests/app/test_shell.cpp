@@ -1,3 +1,5 @@
+#include <cstring>
+
 #include <QApplication>
 #include <QMainWindow>
 #include <QMenu>
@@ -41,6 +43,33 @@ private slots:
         QVERIFY(items[1]->isSeparator());
         QCOMPARE(items[2]->text(), QStringLiteral("Quit Numera"));
         QCOMPARE(items[2]->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Q));
+    }
+
+    // A view taller than 505, from long names and then a long message, is
+    // shown whole: the window follows its height and keeps its width.
+    void windowFollowsTheView()
+    {
+        AppDelegate delegate(
+            [](SystemInfo* info) {
+                std::strcpy(info->cpu_model, "13th Gen Intel(R) Core(TM) i9-13900K");
+                info->cpu_frequency_mhz = 3000;
+                std::strcpy(info->os_name, "Fedora Linux");
+                std::strcpy(info->os_version, "39 (Workstation Edition)");
+                info->success = 1;
+            },
+            nullptr);
+        delegate.applicationDidFinishLaunching();
+        QMainWindow* window = delegate.window();
+        QVERIFY(QTest::qWaitForWindowExposed(window));
+        MainViewController* view = delegate.mainViewController();
+        QVERIFY(view->height() > 505);
+        QTRY_VERIFY(window->rect().contains(view->geometry()));
+        const int before = window->height();
+        view->showMessage(QStringLiteral("Computed digits do not match pi ").repeated(6),
+                          MainViewController::MessageRole::Error);
+        QTRY_VERIFY(window->height() > before);
+        QTRY_VERIFY(window->rect().contains(view->geometry()));
+        QVERIFY(window->width() == 400 && view->width() == 400);
     }
 };
 

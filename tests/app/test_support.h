@@ -27,6 +27,22 @@ inline QString describe(const QColor& c)
     QVERIFY2(colorsNear((actual), (expected)),                                                     \
              qPrintable(QStringLiteral("got %1, want %2").arg(describe(actual), describe(expected))))
 
+// The palette's table of values, as literal components: light and dark
+// variants of the appearance-dependent colours, then the fixed ones.
+namespace PaletteTable {
+inline QColor rgb(float r, float g, float b) { return QColor::fromRgbF(r, g, b, 1.0f); }
+inline const QColor cardBackgroundLight = rgb(0.827f, 0.827f, 0.827f), cardBackgroundDark = rgb(0.2f, 0.2f, 0.2f);
+inline const QColor cardBorderLight = rgb(0.659f, 0.659f, 0.659f), cardBorderDark = rgb(0.4f, 0.4f, 0.4f);
+inline const QColor textScoreLight = rgb(0.0f, 0.0f, 0.502f), textScoreDark = rgb(0.4f, 0.6f, 1.0f);
+inline const QColor textError = rgb(1.0f, 0.392f, 0.392f);
+inline const QColor buttonNormal = rgb(0.259f, 0.529f, 0.961f);
+inline const QColor buttonHovered = rgb(0.314f, 0.588f, 0.902f);
+inline const QColor buttonPressed = rgb(0.176f, 0.471f, 0.824f);
+inline const QColor buttonDisabled = rgb(0.588f, 0.588f, 0.588f);
+inline const QColor progressBackground = rgb(0.8f, 0.8f, 0.8f);
+inline const QColor progressActive = rgb(0.298f, 0.686f, 0.314f);
+}  // namespace PaletteTable
+
 // A stand-in for the series: reports `reports` iterations, waits at its end
 // until released when `held`, and returns `result`. Must outlive its runs.
 struct FakeSeries {
