@@ -16,6 +16,8 @@ struct isa_choice {
     const char* name;
 };
 
+#if defined(NUMERA_FFT_X86_LEVELS)
+// Only x86-64 has levels to cap; elsewhere the baseline is the one choice.
 bool allowed(const char* cap, const char* name) {
     if (cap == nullptr) return true;
     // Levels in increasing order; a cap admits its own and the lower ones.
@@ -27,6 +29,7 @@ bool allowed(const char* cap, const char* name) {
     }
     return cap_level < 0 || level <= cap_level;
 }
+#endif
 
 isa_choice choose() {
     const char* cap = std::getenv("NUMERA_FFT_ISA");
