@@ -9,12 +9,11 @@
 #include "engine/pointwise_pairs.h"
 #include "engine/word_vectors.h"
 #include "fft/fft.h"
+#include "fft/fft_fused.h"
 
 namespace {
 
 inline double* transform_of(double* buf) { return buf + 1; }
-
-inline void forward(int32_t nfft, double* buf) { fft_complex(nfft, 1, transform_of(buf)); }
 
 inline void backward(int32_t nfft, double* buf) { fft_complex(nfft, -1, transform_of(buf)); }
 
@@ -437,11 +436,12 @@ ENGINE_VARIANTS(int32_t, balanced_digits, (int32_t hi, int32_t r, const int16_t*
 
 }  // namespace
 
-void hp_load_transform(int32_t m, uint32_t R, const HpNumber* x, int32_t s, int32_t nfft,
-                       double* buf) {
+namespace {
+
+// hp_load_transform without the zeros after the loaded words: buf[m + 1] ..
+// buf[nfft] are left as they are.
+void load_words(int32_t m, uint32_t R, const HpNumber* x, int32_t s, int32_t nfft, double* buf) {
     const int32_t r = static_cast<int32_t>(R);
-    const int32_t first_zero = m < 0 ? 1 : m + 1;
-    std::memset(buf + first_zero, 0, static_cast<size_t>(nfft + 1 - first_zero) * sizeof(double));
     buf[0] = static_cast<double>(x->exponent) - s;
     if (m < 1) {
         buf[nfft + 1] = 0.0;
@@ -453,6 +453,22 @@ void hp_load_transform(int32_t m, uint32_t R, const HpNumber* x, int32_t s, int3
     if (m < 2) return;
     const int32_t lend = balanced_digits(m, r, w, buf);
     buf[2] = w[1] + lend;
+}
+
+// Loads m words of x from word s and transforms them forward; the transform
+// writes the zeros above them itself.
+void load_forward(int32_t m, uint32_t R, const HpNumber* x, int32_t s, int32_t nfft, double* buf) {
+    load_words(m, R, x, s, nfft, buf);
+    fft_forward_zero_tail(nfft, m < 0 ? 0 : m, transform_of(buf));
+}
+
+}  // namespace
+
+void hp_load_transform(int32_t m, uint32_t R, const HpNumber* x, int32_t s, int32_t nfft,
+                       double* buf) {
+    const int32_t first_zero = m < 0 ? 1 : m + 1;
+    std::memset(buf + first_zero, 0, static_cast<size_t>(nfft + 1 - first_zero) * sizeof(double));
+    load_words(m, R, x, s, nfft, buf);
 }
 
 void hp_from_convolution(int32_t n, uint32_t R, int32_t nfft, double* buf, HpNumber* out) {
@@ -517,8 +533,7 @@ void hp_from_convolution(int32_t n, uint32_t R, int32_t nfft, double* buf, HpNum
 
 void hp_square(int32_t n, uint32_t R, const HpNumber* a, HpNumber* out, int32_t nfft,
                double* buf) {
-    hp_load_transform(factor_words(n, nfft), R, a, 0, nfft, buf);
-    forward(nfft, buf);
+    load_forward(factor_words(n, nfft), R, a, 0, nfft, buf);
     buf[0] = 2.0 * buf[0];
     set_dc(buf, spectrum_dc_sqr(dc_of(buf)));
     if (nfft > 2) fft_spectrum_square(nfft, transform_of(buf));
@@ -530,10 +545,8 @@ void hp_square(int32_t n, uint32_t R, const HpNumber* a, HpNumber* out, int32_t 
 void hp_mul(int32_t n, uint32_t R, const HpNumber* a, const HpNumber* b, HpNumber* out,
             int32_t nfft, double* buf1, double* buf2) {
     const int32_t m = factor_words(n, nfft);
-    hp_load_transform(m, R, a, 0, nfft, buf1);
-    hp_load_transform(m, R, b, 0, nfft, buf2);
-    forward(nfft, buf1);
-    forward(nfft, buf2);
+    load_forward(m, R, a, 0, nfft, buf1);
+    load_forward(m, R, b, 0, nfft, buf2);
     buf2[0] += buf1[0];
     set_dc(buf2, spectrum_dc_mul(dc_of(buf2), dc_of(buf1)));
     if (nfft > 2) fft_spectrum_mul(nfft, transform_of(buf1), transform_of(buf2));
@@ -548,8 +561,7 @@ void hp_mul_held_part(int32_t n, uint32_t R, const double* buf1, const HpNumber*
         hp_set_zero(n, out);
         return;
     }
-    hp_load_transform(m, R, b, t, nfft, buf2);
-    forward(nfft, buf2);
+    load_forward(m, R, b, t, nfft, buf2);
     buf2[0] += buf1[0];
     set_dc(buf2, spectrum_dc_mul(dc_of(buf2), dc_of(buf1)));
     if (nfft > 2) fft_spectrum_mul_split(nfft, buf1 + 1, transform_of(buf2));
@@ -567,8 +579,7 @@ void hp_mul_transformed(int32_t n, uint32_t R, const double* buf1, int32_t s, co
 
 void hp_square_hold(int32_t n, uint32_t R, const HpNumber* a, HpNumber* out, int32_t nfft,
                     double* buf1, double* buf2) {
-    hp_load_transform(factor_words(n, nfft), R, a, 0, nfft, buf1);
-    forward(nfft, buf1);
+    load_forward(factor_words(n, nfft), R, a, 0, nfft, buf1);
     buf2[0] = 2.0 * buf1[0];
     set_dc(buf2, spectrum_dc_sqr(dc_of(buf1)));
     if (nfft > 2) {
@@ -614,10 +625,8 @@ void hp_mul_long(int32_t n, uint32_t R, const HpNumber* a, const HpNumber* b, Hp
 
     // upper(a) and lower(b): keep split(upper a) in buf1 and the unmerged
     // product upper(a) * lower(b) in buf3.
-    hp_load_transform(m1, R, a, 0, nfft, buf1);
-    hp_load_transform(m2, R, b, t, nfft, buf3);
-    forward(nfft, buf1);
-    forward(nfft, buf3);
+    load_forward(m1, R, a, 0, nfft, buf1);
+    load_forward(m2, R, b, t, nfft, buf3);
     buf3[0] += buf1[0];
     set_dc(buf3, spectrum_dc_mul(dc_of(buf3), dc_of(buf1)));
     if (nfft > 2) {
@@ -627,8 +636,7 @@ void hp_mul_long(int32_t n, uint32_t R, const HpNumber* a, const HpNumber* b, Hp
     buf3[nfft + 1] *= buf1[nfft + 1];
 
     // upper(b): keep its split spectrum in buf2 and form upper * upper in buf1.
-    hp_load_transform(m1, R, b, 0, nfft, buf2);
-    forward(nfft, buf2);
+    load_forward(m1, R, b, 0, nfft, buf2);
     buf1[0] += buf2[0];
     set_dc(buf1, spectrum_dc_mul(dc_of(buf1), dc_of(buf2)));
     if (nfft > 2) {
@@ -640,8 +648,7 @@ void hp_mul_long(int32_t n, uint32_t R, const HpNumber* a, const HpNumber* b, Hp
     hp_from_convolution(n, R, nfft, buf1, tmp);
 
     // lower(a) * upper(b) joins the other cross term before the one merge.
-    hp_load_transform(m2, R, a, t, nfft, buf1);
-    forward(nfft, buf1);
+    load_forward(m2, R, a, t, nfft, buf1);
     set_dc(buf3, spectrum_add(dc_of(buf3), spectrum_dc_mul(dc_of(buf1), dc_of(buf2))));
     if (nfft > 2) {
         spectrum_store(d3, mid, spectrum_add(spectrum_load(d3, mid),

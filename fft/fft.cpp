@@ -7,6 +7,7 @@
 
 #include "fft/fft_cpu.h"
 #include "fft/fft_dispatch.h"
+#include "fft/fft_fused.h"
 #include "fft/fft_kernels.h"
 
 namespace {
@@ -89,3 +90,7 @@ void fft_kernel16(double* data) { fft_active_isa().kernel16(data); }
 void fft_kernel16_odd(double* data) { fft_active_isa().kernel16_odd(data); }
 void fft_bit_reverse(int32_t n, double* data) { fft_active_isa().bit_reverse(n, data); }
 void fft_bit_reverse_conj(int32_t n, double* data) { fft_active_isa().bit_reverse_conj(n, data); }
+
+void fft_forward_zero_tail(int32_t n, int32_t used, double* data) {
+    fft_active_isa().forward_zero_tail(n, used, data);
+}

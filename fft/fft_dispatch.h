@@ -20,6 +20,7 @@ struct fft_isa_ops {
     void (*kernel16_odd)(double* data);
     void (*bit_reverse)(int32_t n, double* data);
     void (*bit_reverse_conj)(int32_t n, double* data);
+    void (*forward_zero_tail)(int32_t n, int32_t used, double* data);
 };
 
 // Baseline code for every processor of the architecture (SSE2 on x86-64,

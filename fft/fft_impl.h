@@ -202,10 +202,15 @@ struct plain_pack {
 };
 using plain_factors = stage_factors<v2, plain_pack>;
 
-template <class V, bool Conj>
+// With ZeroUpper the values of the upper two quarters are zero and are not
+// read: the butterfly adds and subtracts zeros exactly as if they had been
+// loaded (a forward stage loads +0 unchanged).
+template <class V, bool Conj, bool ZeroUpper = false>
 FFT_INLINE void plain_at(double* p, int32_t qd, twiddle<V> w1, twiddle<V> w3) {
+    static_assert(!(Conj && ZeroUpper), "a conjugating stage would load the zeros as (0, -0)");
     V y0 = load<V, Conj>(p), y1 = load<V, Conj>(p + qd);
-    V y2 = load<V, Conj>(p + 2 * qd), y3 = load<V, Conj>(p + 3 * qd);
+    V y2 = ZeroUpper ? V{} : load<V, Conj>(p + 2 * qd);
+    V y3 = ZeroUpper ? V{} : load<V, Conj>(p + 3 * qd);
     butterfly_plain(y0, y1, y2, y3, w1, w3);
     store(p, y0);
     store(p + qd, y1);
@@ -213,10 +218,12 @@ FFT_INLINE void plain_at(double* p, int32_t qd, twiddle<V> w1, twiddle<V> w3) {
     store(p + 3 * qd, y3);
 }
 
-template <bool Conj>
-FFT_INLINE void plain_at0(double* p, int32_t qd) {
+// With ZeroUpper, y2 = (upper0, 0) and y3 = 0 are not read.
+template <bool Conj, bool ZeroUpper = false>
+FFT_INLINE void plain_at0(double* p, int32_t qd, double upper0 = 0.0) {
     v1 y0 = load<v1, Conj>(p), y1 = load<v1, Conj>(p + qd);
-    v1 y2 = load<v1, Conj>(p + 2 * qd), y3 = load<v1, Conj>(p + 3 * qd);
+    v1 y2 = ZeroUpper ? v1{upper0, 0.0} : load<v1, Conj>(p + 2 * qd);
+    v1 y3 = ZeroUpper ? v1{} : load<v1, Conj>(p + 3 * qd);
     butterfly_plain0(y0, y1, y2, y3);
     store(p, y0);
     store(p + qd, y1);
@@ -234,7 +241,7 @@ FFT_INLINE int32_t span_last(int32_t k) {
 // rest. Spans start at k = 1 mod 64, so only the first index of a group can
 // start one. The inner loop stays within a span and makes no call, so that
 // the recurrence state stays in registers.
-template <int G, bool Conj>
+template <int G, bool Conj, bool ZeroUpper>
 FFT_INLINE int32_t plain_fronts(double* d, int32_t q, int32_t qd, int32_t half, int32_t k,
                                 plain_factors& f) {
     constexpr int W = G < width ? G : width;
@@ -248,36 +255,39 @@ FFT_INLINE int32_t plain_fronts(double* d, int32_t q, int32_t qd, int32_t half, 
             for (int j = 0; j < G; ++j) s[j] = g.next();
             for (int j = 0; j < G; j += W) {
                 const V w1 = pick<W, 0>(s + j), w3 = pick<W, 1>(s + j);
-                plain_at<V, Conj>(d + 2 * (k + j), qd, to_twiddle(w1), to_twiddle(w3));
-                plain_at<V, Conj>(d + 2 * (q - k - j - W + 1), qd, mirror_i(w1), mirror_neg_i(w3));
+                plain_at<V, Conj, ZeroUpper>(d + 2 * (k + j), qd, to_twiddle(w1), to_twiddle(w3));
+                plain_at<V, Conj, ZeroUpper>(d + 2 * (q - k - j - W + 1), qd, mirror_i(w1),
+                                             mirror_neg_i(w3));
             }
         }
         f = g;
     }
     if constexpr (G > 2) {
-        return plain_fronts<G / 2, Conj>(d, q, qd, half, k, f);
+        return plain_fronts<G / 2, Conj, ZeroUpper>(d, q, qd, half, k, f);
     } else {
         return k;
     }
 }
 
 // Index k and its mirror Q-k share the factors: w^{Q-k} = i conj(w^k).
-template <bool Conj>
-FFT_INLINE void stage_plain_impl(int32_t n, double* d) {
+// With ZeroUpper the upper half of the block is taken as zero but for the
+// real part upper0 of its first value, and is written without being read.
+template <bool Conj, bool ZeroUpper = false>
+FFT_INLINE void stage_plain_impl(int32_t n, double* d, double upper0 = 0.0) {
     const int32_t q = n / 8;   // complex values per quarter
     const int32_t qd = n / 4;  // doubles per quarter
     const int32_t half = q / 2;
-    plain_at0<Conj>(d, qd);
+    plain_at0<Conj, ZeroUpper>(d, qd, upper0);
     plain_factors f(2.0 * two_pi / static_cast<double>(n));
     constexpr int group = width < 2 ? 2 : width;
-    const int32_t k = plain_fronts<group, Conj>(d, q, qd, half, 1, f);
+    const int32_t k = plain_fronts<group, Conj, ZeroUpper>(d, q, qd, half, 1, f);
     // k = half - 1, its mirror half + 1, and half itself, whose factor is the
     // eighth turn with the recurrence's value standing in for sqrt(1/2).
     const v1 w1 = pick<1, 0>(&f.r.x), w3 = pick<1, 1>(&f.r.x);
-    plain_at<v1, Conj>(d + 2 * k, qd, to_twiddle(w1), to_twiddle(w3));
-    plain_at<v1, Conj>(d + 2 * (q - k), qd, mirror_i(w1), mirror_neg_i(w3));
+    plain_at<v1, Conj, ZeroUpper>(d + 2 * k, qd, to_twiddle(w1), to_twiddle(w3));
+    plain_at<v1, Conj, ZeroUpper>(d + 2 * (q - k), qd, mirror_i(w1), mirror_neg_i(w3));
     const double r = f.r.y[0];
-    plain_at<v1, Conj>(d + 2 * half, qd, make_twiddle<v1>(r, r), make_twiddle<v1>(-r, r));
+    plain_at<v1, Conj, ZeroUpper>(d + 2 * half, qd, make_twiddle<v1>(r, r), make_twiddle<v1>(-r, r));
 }
 
 // ------------------------------------------------------------------ odd stage
@@ -709,6 +719,27 @@ void direct16(double* data) {
     store_natural<Backward, 4>(data, v, std::make_index_sequence<16>{});
 }
 
+// The general path after its first stage: the quarters, then the
+// permutation to natural order.
+void after_first_stage(int32_t n, bool backward, double* data) {
+    const int32_t m = n / 4;
+    if (n >= 513) {
+        recurse_plain(m, data);
+        recurse_odd(m, data + m);
+        recurse_plain(m, data + 2 * m);
+        recurse_plain(m, data + 3 * m);
+    } else if (n >= 132) {
+        leaf_plain(n, data);
+    } else {
+        leaf_small(n, data);
+    }
+    if (backward) {
+        bit_reverse_impl<true>(n, data);
+    } else {
+        bit_reverse_impl<false>(n, data);
+    }
+}
+
 void complex_transform(int32_t n, int32_t direction, double* data) {
     if (n < 4 || (n & (n - 1)) != 0) return;
     const bool backward = direction < 0;
@@ -735,22 +766,21 @@ void complex_transform(int32_t n, int32_t direction, double* data) {
     } else {
         stage_plain_impl<false>(n, data);
     }
-    const int32_t m = n / 4;
-    if (n >= 513) {
-        recurse_plain(m, data);
-        recurse_odd(m, data + m);
-        recurse_plain(m, data + 2 * m);
-        recurse_plain(m, data + 3 * m);
-    } else if (n >= 132) {
-        leaf_plain(n, data);
-    } else {
-        leaf_small(n, data);
+    after_first_stage(n, backward, data);
+}
+
+// fft_complex(n, 1, data) where data[used ..] are zero and not yet written:
+// the first stage reads only the lower half.
+void forward_zero_tail(int32_t n, int32_t used, double* data) {
+    if (used < 0) used = 0;
+    if (n < 64 || used > n / 2 + 1 || (n & (n - 1)) != 0) {
+        if (used < n) std::memset(data + used, 0, static_cast<std::size_t>(n - used) * sizeof(double));
+        complex_transform(n, 1, data);
+        return;
     }
-    if (backward) {
-        bit_reverse_impl<true>(n, data);
-    } else {
-        bit_reverse_impl<false>(n, data);
-    }
+    if (used < n / 2) std::memset(data + used, 0, static_cast<std::size_t>(n / 2 - used) * sizeof(double));
+    stage_plain_impl<false, true>(n, data, used > n / 2 ? data[n / 2] : 0.0);
+    after_first_stage(n, false, data);
 }
 
 void stage_plain(int32_t n, double* data) { stage_plain_impl<false>(n, data); }
@@ -771,4 +801,5 @@ extern const fft_isa_ops FFT_ISA_OPS = {
     FFT_ISA_NS::leaf_plain,        FFT_ISA_NS::leaf_odd,          FFT_ISA_NS::leaf_small,
     FFT_ISA_NS::kernel8_entry,     FFT_ISA_NS::kernel8_odd_entry, FFT_ISA_NS::kernel16_entry,
     FFT_ISA_NS::kernel16_odd_entry, FFT_ISA_NS::bit_reverse,      FFT_ISA_NS::bit_reverse_conj,
+    FFT_ISA_NS::forward_zero_tail,
 };
