@@ -5,8 +5,10 @@
 #include <string>
 
 #include "cli/cli_text.h"
+#include "cli/results_commands.h"
 #include "cli/series_command.h"
 #include "engine/engine_path.h"
+#include "results/result_json.h"
 #include "sysinfo/system_info.h"
 
 namespace {
@@ -16,7 +18,9 @@ int print_system_info(bool json) {
     collect_system_info(&info);
     const PiEnginePath path = pi_engine_path();
     if (json) {
-        std::printf("%s\n", json_dump({{"system", system_json(info)}, {"engine", engine_json(path)}}).c_str());
+        const ResultJson j = {{"system", result_machine_json(result_machine_from(info))},
+                              {"engine", result_engine_json(result_engine_from(path))}};
+        std::printf("%s\n", result_json_dump(j).c_str());
     } else {
         print_machine(info, path);
     }
@@ -39,12 +43,45 @@ int main(int argc, char** argv) {
     app.add_option("--digits-out", series.digits_out,
                    "Write the verified digits of the last successful run to FILE")
         ->type_name("FILE");
+    app.add_flag("--no-history", series.no_history, "Do not store the result in the history");
     app.add_flag("--system-info", system_info_only, "Print the machine facts and exit");
+    app.require_subcommand(0, 1);
+
+    HistoryCommandOptions history;
+    CLI::App* history_cmd = app.add_subcommand("history", "List past results, newest first");
+    history_cmd->add_option("--limit", history.limit, "At most N results (default 20; 0 lists all)")
+        ->check(CLI::NonNegativeNumber);
+    CLI::Option* history_json = history_cmd->add_flag("--json", history.json, "As JSON");
+    history_cmd->add_flag("--csv", history.csv, "As CSV")->excludes(history_json);
+
+    ExportCommandOptions export_options;
+    bool export_as_json = false;  // the default; named for symmetry with --csv
+    CLI::App* export_cmd = app.add_subcommand("export", "Write every stored result, oldest first (JSON by default)");
+    CLI::Option* export_json = export_cmd->add_flag("--json", export_as_json, "As JSON (the default)");
+    export_cmd->add_flag("--csv", export_options.csv, "As CSV (RFC 4180, with a header row)")->excludes(export_json);
+    export_cmd->add_option("-o,--output", export_options.output, "Write to FILE (whole or not at all)")
+        ->type_name("FILE");
+
+    CompareCommandOptions compare;
+    CLI::App* compare_cmd = app.add_subcommand(
+        "compare", "Two results side by side; each a result file or a history reference: last, best, #12 "
+                   "(last and best take :single, :multi or :stress)");
+    compare_cmd->add_option("A", compare.a, "The first result")->required();
+    compare_cmd->add_option("B", compare.b, "The second result")->required();
+    compare_cmd->add_flag("--json", compare.json, "As JSON");
+
+    ReportCommandOptions report;
+    CLI::App* report_cmd =
+        app.add_subcommand("report", "One self-contained HTML page from result files of any number of machines");
+    report_cmd->add_option("FILE", report.files, "Result files (numera-cli --json, export --json)")->required();
+    report_cmd->add_option("-o,--output", report.output, "Write the page to FILE (default report.html)")
+        ->type_name("FILE");
+    report_cmd->add_option("--title", report.title, "Title of the page");
 
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp&) {
-        std::cout << app.help();
+        std::cout << (argc > 1 && app.get_subcommands().size() == 1 ? app.get_subcommands()[0]->help() : app.help());
         return 0;
     } catch (const CLI::CallForVersion&) {
         std::cout << app.version() << "\n";
@@ -54,6 +91,10 @@ int main(int argc, char** argv) {
         return 2;
     }
 
+    if (*history_cmd) return run_history_command(history);
+    if (*export_cmd) return run_export_command(export_options);
+    if (*compare_cmd) return run_compare_command(compare);
+    if (*report_cmd) return run_report_command(report);
     if (system_info_only) return print_system_info(series.json);
     return run_series_command(series);
 }

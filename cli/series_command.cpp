@@ -12,6 +12,8 @@
 #include "cli/interrupt.h"
 #include "engine/engine_path.h"
 #include "engine/hp_number.h"
+#include "results/result_json.h"
+#include "results/result_store.h"
 #include "sysinfo/result_formatter.h"
 #include "sysinfo/system_info.h"
 
@@ -67,31 +69,6 @@ void show_progress(int32_t iteration, int32_t precision_digits, void* context, d
     }
 }
 
-nlohmann::json result_json(const BenchmarkResult& r) {
-    return {{"success", r.success != 0},
-            {"digits_calculated", r.digits_calculated},
-            {"elapsed_time", r.elapsed_time},
-            {"score", r.score},
-            {"error_message", std::string(r.error_message)}};
-}
-
-void print_json(const BenchmarkResult& result, const std::vector<BenchmarkResult>& records,
-                const RunContext& ctx, const SystemInfo& info, const PiEnginePath& path) {
-    nlohmann::json runs = nlohmann::json::array();
-    for (size_t i = 0; i < ctx.details.size(); ++i) {
-        nlohmann::json entry = result_json(records[i]);
-        entry["verified"] = ctx.details[i].outcome == PiRunOutcome::verified;
-        entry["radix"] = ctx.details[i].radix;
-        runs.push_back(entry);
-    }
-    nlohmann::json out = result_json(result);
-    out["runs"] = runs;
-    out["version"] = NUMERA_VERSION;
-    out["engine"] = engine_json(path);
-    out["system"] = system_json(info);
-    std::printf("%s\n", json_dump(out).c_str());
-}
-
 void print_text(const BenchmarkResult& result, const std::vector<BenchmarkResult>& records, size_t started) {
     for (size_t i = 0; i < started; ++i) {
         const BenchmarkResult& r = records[i];
@@ -131,6 +108,7 @@ int run_series_command(const SeriesCommandOptions& options) {
     ctx.verbose = options.verbose;
     ctx.verbose_out = options.json ? stderr : stdout;
     ctx.start = std::chrono::steady_clock::now();
+    const std::string started_at = result_utc_now();
     if (const char* reject = std::getenv("NUMERA_TEST_REJECT_RUN")) ctx.reject_run = std::atoi(reject);
 
     if (!options.json) {
@@ -144,12 +122,21 @@ int run_series_command(const SeriesCommandOptions& options) {
     const BenchmarkResult result = pi_benchmark_series_with(show_progress, &ctx, &series);
     if (ctx.show_progress && !ctx.verbose) std::fprintf(stderr, "\r\033[K");
 
+    const ResultRecord record = result_from_series(result, records.data(), ctx.details.data(), ctx.details.size(),
+                                                   info, path, started_at);
     if (options.json) {
-        print_json(result, records, ctx, info, path);
+        std::printf("%s\n", result_json_dump(result_to_json(record)).c_str());
     } else {
         print_text(result, records, ctx.details.size());
     }
     std::fflush(stdout);
+
+    // Printed first, stored after: a slow or broken history never holds
+    // the result back.
+    if (!options.no_history && !interrupt_requested()) {
+        const std::string problem = result_history_store(record, result_history_default_path());
+        if (!problem.empty()) std::fprintf(stderr, "numera-cli: %s\n", problem.c_str());
+    }
 
     if (result.success == 0) {
         std::fprintf(stderr, "numera-cli: %s\n", result.error_message);

@@ -1,0 +1,664 @@
+// The results layer against independent references: a real SQLite file in a
+// temporary folder (and other processes writing to it), python3-jsonschema
+// for every JSON shape we write, Python's csv module for the CSV.
+#include <SQLiteCpp/SQLiteCpp.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <sstream>
+
+#include "results/result_compare.h"
+#include "results/result_export.h"
+#include "results/result_json.h"
+#include "results/result_report.h"
+#include "results/result_store.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string slurp(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+void spit(const fs::path& path, const std::string& text) {
+    std::ofstream out(path, std::ios::binary);
+    out << text;
+}
+
+// A fresh folder per test, removed at its end.
+class TempDir {
+public:
+    TempDir() {
+        std::string pattern = (fs::temp_directory_path() / "numera-results-XXXXXX").string();
+        path_ = ::mkdtemp(pattern.data());
+    }
+    ~TempDir() {
+        std::error_code ec;
+        fs::permissions(path_, fs::perms::owner_all, ec);
+        fs::remove_all(path_, ec);
+    }
+    const fs::path& path() const { return path_; }
+
+private:
+    fs::path path_;
+};
+
+ResultRun sample_run(double seconds, bool ok = true) {
+    ResultRun run;
+    run.success = ok;
+    run.verified = ok;
+    run.digits_calculated = ok ? 8388608 : 0;
+    run.elapsed_time = seconds;
+    run.score = ok ? std::ceil(2513.0 / seconds) : 0;
+    run.radix = 10000;
+    run.error_message = ok ? "" : "Computed digits do not match pi";
+    return run;
+}
+
+ResultRecord sample(ResultMode mode, double score = 700, const std::string& started_at = "2025-03-01T10:00:00Z") {
+    ResultRecord r;
+    r.result_id = result_new_id();
+    r.mode = mode;
+    r.started_at = started_at;
+    r.success = true;
+    r.digits_calculated = 8388608;
+    r.version = "1.0.0";
+    r.engine = {"x86-64-v4", "x86-64-v4", false};
+    r.system.cpu_model = "Synthetic CPU";
+    r.system.cpu_cores_physical = 2;
+    r.system.cpu_cores_logical = 2;
+    r.system.total_memory_mb = 24576;
+    r.system.os_name = "Linux";
+    r.system.os_version = "6.1";
+    r.system.architecture = "x86_64";
+    r.system.success = true;
+    r.host_name = "synthetic-host";
+    if (mode == ResultMode::single) {
+        r.score = score;
+        r.runs = {sample_run(3.5), sample_run(3.6)};
+        r.elapsed_time = 7.1;
+    } else if (mode == ResultMode::multi) {
+        r.score = score;
+        r.elapsed_time = 7.4;
+        r.multi = {2, 2, 0.97};
+        for (int32_t cpu : {0, 1}) {
+            ResultWorker w;
+            w.cpu = cpu;
+            w.runs = {sample_run(3.6), sample_run(3.7)};
+            w.runs[0].wall_time = 3.65;
+            w.runs[1].wall_time = 3.72;
+            w.runs_passed = 2;
+            r.workers.push_back(w);
+        }
+    } else {
+        r.elapsed_time = 600.2;
+        r.stress = {600, true, "duration"};
+        for (int32_t cpu : {0, 1}) {
+            ResultWorker w;
+            w.cpu = cpu;
+            w.kind = cpu == 0 ? "performance" : "efficiency";
+            w.runs_passed = 160;
+            r.workers.push_back(w);
+        }
+        r.workers[1].errors = 2;
+        r.workers[1].runs_passed = 158;
+        r.workers[1].first_error_run = 37;
+        r.workers[1].first_error_time = 192.5;
+        r.workers[1].first_error = "Computed digits do not match pi";
+        r.success = false;
+        r.error_message = "Computed digits do not match pi (CPU 1)";
+    }
+    return r;
+}
+
+// Validates files against the checked-in schema with python3-jsonschema;
+// def names one of its $defs ("" for the top level). Returns the
+// validator's complaints, empty when every file is valid.
+std::string validate(const std::string& def, const std::vector<fs::path>& files) {
+    std::string command = std::string(NUMERA_PYTHON3) + " " + NUMERA_VALIDATE_SCRIPT + " " + NUMERA_RESULT_SCHEMA +
+                          " '" + def + "'";
+    for (const fs::path& f : files) {
+        command += ' ';
+        command += f.string();
+    }
+    const TempDir dir;
+    command += " >" + (dir.path() / "out").string() + " 2>&1";
+    const int status = std::system(command.c_str());
+    const std::string out = slurp(dir.path() / "out");
+    if (status == 0) return {};
+    return out.empty() ? "validator failed without a word" : out;
+}
+
+std::string dump(const ResultJson& j) { return result_json_dump(j); }
+
+}  // namespace
+
+// Every record written reads back the same, in every mode (a field written
+// but not read, or read under another name, shows here).
+TEST(ResultJson, EveryModeReadsBackAsWritten) {
+    for (const ResultMode mode : {ResultMode::single, ResultMode::multi, ResultMode::stress}) {
+        SCOPED_TRACE(result_mode_name(mode));
+        ResultRecord r = sample(mode);
+        r.machine_id = "5b1e0c4a";
+        const std::vector<ResultRecord> back = result_parse(dump(result_to_json(r)), "memory");
+        ASSERT_EQ(back.size(), 1u);
+        EXPECT_EQ(dump(result_to_json(back[0])), dump(result_to_json(r)));
+    }
+    const std::vector<ResultRecord> list = {sample(ResultMode::single), sample(ResultMode::stress)};
+    const std::vector<ResultRecord> back = result_parse(dump(result_list_json(list, {4, 9})), "memory");
+    ASSERT_EQ(back.size(), 2u);
+    EXPECT_EQ(back[1].result_id, list[1].result_id);
+}
+
+// Every JSON shape the layer writes is valid by the schema file, checked by
+// an independent validator, which also rejects what it must.
+TEST(ResultJson, SchemaAcceptsWhatWeWriteAndRejectsBrokenRecords) {
+    const TempDir dir;
+    std::vector<fs::path> results;
+    for (const ResultMode mode : {ResultMode::single, ResultMode::multi, ResultMode::stress}) {
+        results.push_back(dir.path() / (std::string(result_mode_name(mode)) + ".json"));
+        spit(results.back(), dump(result_to_json(sample(mode), 3)));
+    }
+    const fs::path list = dir.path() / "list.json";
+    spit(list, dump(result_list_json({sample(ResultMode::single), sample(ResultMode::multi)}, {1, 2})));
+    const fs::path comparison = dir.path() / "comparison.json";
+    spit(comparison, dump(result_comparison_json(result_compare({"a", sample(ResultMode::multi)},
+                                                                {"b", sample(ResultMode::stress)}))));
+    results.push_back(list);
+    EXPECT_EQ(validate("", results), "");
+    EXPECT_EQ(validate("comparison", {comparison}), "");
+
+    // The validator is no rubber stamp: each of these breaks the schema.
+    const std::vector<std::pair<const char*, void (*)(ResultJson&)>> breakages = {
+        {"no score", [](ResultJson& j) { j.erase("score"); }},
+        {"unknown mode", [](ResultJson& j) { j["mode"] = "quad"; }},
+        {"multi without its block", [](ResultJson& j) { j["mode"] = "multi"; }},
+        {"radix 7", [](ResultJson& j) { j["runs"][0]["radix"] = 7; }},
+        {"local time", [](ResultJson& j) { j["started_at"] = "2025-03-01 10:00:00"; }},
+        {"extra field", [](ResultJson& j) { j["colour"] = "red"; }},
+    };
+    for (const auto& [name, breakage] : breakages) {
+        ResultJson j = result_to_json(sample(ResultMode::single));
+        breakage(j);
+        const fs::path file = dir.path() / "broken.json";
+        spit(file, dump(j));
+        EXPECT_NE(validate("", {file}), "") << name;
+    }
+}
+
+// A file that is not a result says which file and which field, and never
+// passes for a result.
+TEST(ResultJson, ReadingErrorsNameTheFileAndTheField) {
+    const std::string good = dump(result_to_json(sample(ResultMode::stress)));
+    struct Case {
+        const char* name;
+        std::string text;
+        const char* field;
+        const char* says;
+    };
+    auto edited = [&](void (*edit)(ResultJson&)) {
+        ResultJson j = ResultJson::parse(good);
+        edit(j);
+        return dump(j);
+    };
+    const std::vector<Case> cases = {
+        {"empty", "  \n", "", "empty, not JSON"},
+        {"not JSON", "Score: 708\n", "", "not JSON"},
+        {"cut short", good.substr(0, good.size() / 2), "", "not JSON"},
+        {"an array", "[1, 2]", "", "expected a result object or a list of results, found an array"},
+        {"old output", edited([](ResultJson& j) { j.erase("schema_version"); }), "schema_version", "missing"},
+        {"newer", edited([](ResultJson& j) { j["schema_version"] = 2; }), "schema_version", "newer than this program"},
+        {"mode", edited([](ResultJson& j) { j["mode"] = "quad"; }), "mode", "not single, multi or stress"},
+        {"missing field", edited([](ResultJson& j) { j["workers"][1].erase("errors"); }), "workers[1].errors", "missing"},
+        {"wrong type", edited([](ResultJson& j) { j["system"]["cpu_cores_logical"] = "2"; }),
+         "system.cpu_cores_logical", "expected a whole number, found a string"},
+        {"fraction", edited([](ResultJson& j) { j["digits_calculated"] = 8388608.5; }), "digits_calculated",
+         "expected a whole number, found a fractional number"},
+        {"too large", edited([](ResultJson& j) { j["system"]["cpu_cores_physical"] = 5000000000LL; }),
+         "system.cpu_cores_physical", "out of range"},
+        {"errors without the first", edited([](ResultJson& j) { j["workers"][1]["first_error"] = nullptr; }),
+         "workers[1].first_error", "null although errors is 2"},
+        {"list item", "{\"schema_version\": 1, \"results\": [" + good + ", {\"schema_version\": 1}]}",
+         "results[1].result_id", "missing"},
+    };
+    const TempDir dir;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const fs::path file = dir.path() / "machine 7.json";
+        spit(file, c.text);
+        try {
+            result_read_file(file);
+            ADD_FAILURE() << "read without a complaint";
+        } catch (const ResultFormatError& e) {
+            EXPECT_EQ(e.source(), file.string());
+            EXPECT_EQ(e.field(), c.field);
+            const std::string what = e.what();
+            EXPECT_EQ(what.rfind(file.string() + ": ", 0), 0u) << what;
+            EXPECT_NE(what.find(c.says), std::string::npos) << what;
+            EXPECT_EQ(what.find('\n'), std::string::npos) << "one line: " << what;
+        }
+    }
+    EXPECT_THROW(result_read_file(dir.path() / "absent.json"), ResultFormatError);
+    EXPECT_THROW(result_read_file(dir.path()), ResultFormatError);
+}
+
+TEST(ResultCompare, ComparableOnlyAtOneModeVersionAndEnginePath) {
+    struct Case {
+        const char* name;
+        void (*edit)(ResultRecord&);
+        std::vector<std::string> reasons;
+    };
+    const std::vector<Case> cases = {
+        {"same", [](ResultRecord&) {}, {}},
+        {"other machine", [](ResultRecord& r) { r.system.cpu_model = "Other"; r.host_name = "other-host"; }, {}},
+        {"failed", [](ResultRecord& r) { r.success = false; }, {}},
+        {"narrowed the same path", [](ResultRecord& r) { r.engine.narrowed = true; }, {}},
+        {"version", [](ResultRecord& r) { r.version = "0.9.0"; }, {"different program version: 1.0.0 vs 0.9.0"}},
+        {"transform", [](ResultRecord& r) { r.engine.transform = "x86-64-v3"; },
+         {"different engine path: x86-64-v4 vs x86-64-v3 transform, x86-64-v4 word loops"}},
+        {"word loops", [](ResultRecord& r) { r.engine.word_loops = "x86-64"; },
+         {"different engine path: x86-64-v4 vs x86-64-v4 transform, x86-64 word loops"}},
+        {"mode", [](ResultRecord& r) { r.mode = ResultMode::multi; }, {"different mode: single vs multi"}},
+        {"all three",
+         [](ResultRecord& r) {
+             r.mode = ResultMode::stress;
+             r.version = "2.0.0";
+             r.engine = {"arm64", "arm64", false};
+         },
+         {"different mode: single vs stress", "different program version: 1.0.0 vs 2.0.0",
+          "different engine path: x86-64-v4 vs arm64"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const ResultRecord a = sample(ResultMode::single);
+        ResultRecord b = a;
+        c.edit(b);
+        std::vector<std::string> reasons;
+        EXPECT_EQ(result_comparable(a, b, &reasons), c.reasons.empty());
+        EXPECT_EQ(reasons, c.reasons);
+        const ResultComparison comparison = result_compare({"A", a}, {"B", b});
+        EXPECT_EQ(comparison.comparable, c.reasons.empty());
+        const std::string text = result_comparison_text(comparison);
+        EXPECT_EQ(text.find("Warning: not comparable") != std::string::npos, !c.reasons.empty()) << text;
+    }
+}
+
+TEST(ResultCompare, RatiosRunsAndDifferingFacts) {
+    ResultRecord a = sample(ResultMode::single, 700);
+    ResultRecord b = sample(ResultMode::single, 770);
+    b.elapsed_time = 6.39;
+    b.runs.push_back(sample_run(3.2));
+    b.system.total_memory_mb = 16384;
+    const ResultComparison c = result_compare({"#1", a}, {"b.json", b});
+    ASSERT_TRUE(c.score_ratio.has_value());
+    EXPECT_DOUBLE_EQ(*c.score_ratio, 1.1);
+    EXPECT_DOUBLE_EQ(*c.time_ratio, 6.39 / 7.1);
+    ASSERT_EQ(c.runs.size(), 3u);
+    EXPECT_FALSE(c.runs[2].a.has_value()) << "A had two runs";
+    ASSERT_EQ(c.machine_differences.size(), 1u);
+    EXPECT_EQ(c.machine_differences[0].fact, "Memory");
+    EXPECT_EQ(c.machine_differences[0].b, "16384 MB");
+    const std::string text = result_comparison_text(c);
+    EXPECT_NE(text.find("B/A 1.100"), std::string::npos) << text;
+    EXPECT_NE(text.find("Run 3"), std::string::npos) << text;
+
+    // A failed side has no score ratio; multi-core runs pair by CPU and run.
+    b.success = false;
+    EXPECT_FALSE(result_compare({"A", a}, {"B", b}).score_ratio.has_value());
+    const ResultComparison m = result_compare({"A", sample(ResultMode::multi)}, {"B", sample(ResultMode::multi)});
+    ASSERT_EQ(m.runs.size(), 4u);
+    EXPECT_EQ(m.runs[3].name, "CPU 1 run 2");
+    EXPECT_EQ(m.cpus.size(), 2u);
+}
+
+TEST(ResultRecord, StressVerdicts) {
+    ResultRecord r = sample(ResultMode::stress);
+    EXPECT_EQ(result_verdict(r), "2 errors on 1 CPU, first on CPU 1 after 3:12: Computed digits do not match pi");
+    r.workers[1].errors = 1;
+    EXPECT_EQ(result_verdict(r), "Error on CPU 1 after 3:12: Computed digits do not match pi");
+    r.workers[1].errors = 0;
+    r.workers[1].runs_passed = 1000;
+    r.success = true;
+    EXPECT_EQ(result_verdict(r), "No errors: 2 CPUs, 10:00, 1,160 runs");
+    r.elapsed_time = 3725;
+    EXPECT_EQ(result_verdict(r), "No errors: 2 CPUs, 1:02:05, 1,160 runs");
+}
+
+// The history is a real SQLite file: made on first use, migrated, shared.
+class History : public ::testing::Test {
+protected:
+    fs::path db() const { return dir_.path() / "data" / "numera" / "results.sqlite3"; }
+    TempDir dir_;
+};
+
+TEST_F(History, MadeOnFirstUseAtTheCurrentVersion) {
+    EXPECT_EQ(result_history_open_existing(db()), nullptr) << "reading makes no file";
+    EXPECT_FALSE(fs::exists(db()));
+    EXPECT_EQ(result_history_store(sample(ResultMode::single), db()), "");
+    ASSERT_TRUE(fs::exists(db()));
+    EXPECT_EQ(fs::status(db().parent_path()).permissions() & fs::perms::all, fs::perms::owner_all);
+    SQLite::Database check(db().string());
+    EXPECT_EQ(check.execAndGet("PRAGMA user_version").getInt(), 2);
+    EXPECT_EQ(check.execAndGet("PRAGMA journal_mode").getString(), "wal");
+    EXPECT_EQ(check.execAndGet("SELECT count(*) FROM results").getInt(), 1);
+}
+
+// A history of the first layout (as version 1 wrote it) gains the new
+// columns, filled from the stored records, and keeps every result.
+TEST_F(History, MigratesTheFirstLayout) {
+    ResultRecord old = sample(ResultMode::single, 650, "2025-01-01T08:00:00Z");
+    old.host_name = "older-host";
+    old.system.cpu_model = "Older CPU";
+    fs::create_directories(db().parent_path());
+    {
+        SQLite::Database v1(db().string(), SQLite::OPEN_READWRITE | SQLite::OPEN_CREATE);
+        v1.exec("CREATE TABLE results (id INTEGER PRIMARY KEY, result_id TEXT NOT NULL UNIQUE,"
+                " started_at TEXT NOT NULL, mode TEXT NOT NULL, success INTEGER NOT NULL, score REAL NOT NULL,"
+                " elapsed_time REAL NOT NULL, record TEXT NOT NULL); PRAGMA user_version = 1;");
+        SQLite::Statement insert(v1, "INSERT INTO results VALUES (7, ?, ?, 'single', 1, 650, 7.1, ?)");
+        insert.bind(1, old.result_id);
+        insert.bind(2, old.started_at);
+        insert.bind(3, result_to_json(old).dump());
+        insert.exec();
+    }
+    EXPECT_EQ(result_history_store(sample(ResultMode::multi, 1400), db()), "");
+    SQLite::Database check(db().string());
+    EXPECT_EQ(check.execAndGet("PRAGMA user_version").getInt(), 2);
+    EXPECT_EQ(check.execAndGet("SELECT host_name || '|' || cpu_model || '|' || engine_transform FROM results"
+                               " WHERE id = 7").getString(),
+              "older-host|Older CPU|x86-64-v4");
+    const auto store = result_history_open_existing(db());
+    const std::vector<StoredResult> all = store->list({});
+    ASSERT_EQ(all.size(), 2u);
+    EXPECT_EQ(all[1].id, 7);
+    EXPECT_EQ(all[1].record.result_id, old.result_id);
+}
+
+// A history from a newer program is left alone: not written, not moved.
+TEST_F(History, NewerHistoryIsNotTouched) {
+    fs::create_directories(db().parent_path());
+    {
+        SQLite::Database future(db().string(), SQLite::OPEN_READWRITE | SQLite::OPEN_CREATE);
+        future.exec("CREATE TABLE results (id INTEGER PRIMARY KEY); PRAGMA user_version = 99;");
+    }
+    const std::string before = slurp(db());
+    const std::string notice = result_history_store(sample(ResultMode::single), db());
+    EXPECT_NE(notice.find("newer Numera"), std::string::npos) << notice;
+    EXPECT_NE(notice.find("result not stored"), std::string::npos) << notice;
+    EXPECT_EQ(slurp(db()), before);
+    EXPECT_EQ(std::distance(fs::directory_iterator(db().parent_path()), {}), 1);
+}
+
+TEST_F(History, ListsNewestFirstAndFindsReferences) {
+    const auto store = result_history_open(db());
+    store->add(sample(ResultMode::single, 700, "2025-03-01T10:00:00Z"));                // #1
+    store->add(sample(ResultMode::single, 760, "2025-03-02T10:00:00Z"));                // #2 best single
+    store->add(sample(ResultMode::multi, 1390, "2025-03-03T10:00:00Z"));                // #3
+    ResultRecord failed = sample(ResultMode::single, 990, "2025-03-04T10:00:00Z");      // #4
+    failed.success = false;
+    store->add(failed);
+    const ResultRecord again = sample(ResultMode::stress, 0, "2025-03-05T10:00:00Z");   // #5
+    EXPECT_EQ(store->add(again), 5);
+    EXPECT_EQ(store->add(again), 5) << "the same result_id is one result";
+    // Stored late but started earlier: listed by its start.
+    store->add(sample(ResultMode::single, 500, "2025-02-01T10:00:00Z"));                // #6
+
+    std::vector<int64_t> ids;
+    for (const StoredResult& s : store->list({})) ids.push_back(s.id);
+    EXPECT_EQ(ids, (std::vector<int64_t>{5, 4, 3, 2, 1, 6}));
+    EXPECT_EQ(store->list({2, std::nullopt}).size(), 2u);
+    EXPECT_EQ(store->list({0, ResultMode::multi}).at(0).id, 3);
+
+    struct Case {
+        const char* text;
+        int64_t id;  // 0: none
+    };
+    for (const Case& c : std::vector<Case>{{"last", 5}, {"last:single", 4}, {"best", 2}, {"best:single", 2},
+                                           {"best:multi", 3}, {"best:stress", 0}, {"#3", 3}, {"#42", 0}}) {
+        SCOPED_TRACE(c.text);
+        ResultReference ref;
+        std::string error;
+        ASSERT_TRUE(result_reference_parse(c.text, &ref, &error)) << error;
+        const std::optional<StoredResult> found = result_store_find(*store, ref);
+        EXPECT_EQ(found ? found->id : 0, c.id);
+    }
+    for (const char* bad : {"#", "#x", "#0", "#-1", "best:quad"}) {
+        ResultReference ref;
+        std::string error;
+        EXPECT_FALSE(result_reference_parse(bad, &ref, &error)) << bad;
+        EXPECT_FALSE(error.empty());
+    }
+    ResultReference file;
+    std::string error;
+    ASSERT_TRUE(result_reference_parse("runs/best.json", &file, &error));
+    EXPECT_EQ(file.kind, ResultReference::Kind::file);
+}
+
+// Two processes storing at the same moment, into a file that does not exist
+// yet (so they race through the first migration too): every row is there.
+TEST_F(History, TwoWritersInParallelKeepEveryRow) {
+    constexpr int per_writer = 60;
+    std::vector<std::string> ids[2];
+    for (auto& list : ids) {
+        for (int i = 0; i < per_writer; ++i) list.push_back(result_new_id());
+    }
+    pid_t children[2];
+    for (int w = 0; w < 2; ++w) {
+        children[w] = fork();
+        ASSERT_GE(children[w], 0);
+        if (children[w] == 0) {
+            int failures = 0;
+            for (const std::string& id : ids[w]) {
+                ResultRecord r = sample(ResultMode::single);
+                r.result_id = id;
+                if (!result_history_store(r, db()).empty()) ++failures;
+            }
+            _exit(failures == 0 ? 0 : 1);
+        }
+    }
+    for (const pid_t child : children) {
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "a writer lost a result";
+    }
+    std::set<std::string> stored;
+    for (const StoredResult& s : result_history_open_existing(db())->list({})) stored.insert(s.record.result_id);
+    EXPECT_EQ(stored.size(), 2u * per_writer);
+    for (const auto& list : ids) {
+        for (const std::string& id : list) EXPECT_EQ(stored.count(id), 1u) << id;
+    }
+}
+
+// A damaged history never costs the result: it is renamed aside (bytes kept,
+// journal files with it) and the result goes into a new one, said in one line.
+TEST_F(History, DamagedFileMovedAsideAndResultStored) {
+    struct Case {
+        const char* name;
+        void (*damage)(const fs::path& db);
+    };
+    const std::vector<Case> cases = {
+        {"not a database",
+         [](const fs::path& db) { spit(db, std::string(8192, 'x')); spit(db.string() + "-wal", "stale journal"); }},
+        {"a damaged page",
+         [](const fs::path& db) {
+             {
+                 const auto store = result_history_open(db);
+                 for (int i = 0; i < 40; ++i) store->add(sample(ResultMode::single));
+             }
+             // Scribble over the middle of the file: b-tree pages, not the header.
+             std::fstream f(db, std::ios::in | std::ios::out | std::ios::binary);
+             f.seekp(static_cast<std::streamoff>(fs::file_size(db) / 2));
+             const std::string junk(4096, '\x5a');
+             f.write(junk.data(), static_cast<std::streamsize>(junk.size()));
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        fs::remove_all(db().parent_path());
+        fs::create_directories(db().parent_path());
+        c.damage(db());
+        const std::string damaged = slurp(db());
+        const ResultRecord r = sample(ResultMode::single);
+        const std::string notice = result_history_store(r, db());
+        EXPECT_NE(notice.find("moved it aside"), std::string::npos) << notice;
+        EXPECT_EQ(notice.find('\n'), std::string::npos) << notice;
+        fs::path aside;
+        for (const auto& entry : fs::directory_iterator(db().parent_path())) {
+            const std::string name = entry.path().filename().string();
+            if (name.find(".damaged-") != std::string::npos && name.find("-wal") == std::string::npos) aside = entry.path();
+        }
+        ASSERT_FALSE(aside.empty()) << notice;
+        EXPECT_EQ(slurp(aside), damaged) << "moved, not changed";
+        EXPECT_NE(notice.find(aside.string()), std::string::npos) << notice;
+        const auto store = result_history_open_existing(db());
+        const std::vector<StoredResult> all = store->list({});
+        ASSERT_EQ(all.size(), 1u);
+        EXPECT_EQ(all[0].record.result_id, r.result_id);
+        const fs::path wal = db().string() + "-wal";
+        EXPECT_FALSE(fs::exists(wal) && slurp(wal) == "stale journal") << "the old journal went with its file";
+    }
+}
+
+// A history that cannot be opened at all costs one line, never a crash, and
+// nothing is moved.
+TEST_F(History, UnopenableHistoryCostsOneLine) {
+    // A folder in its path is a plain file: no one, not even root, gets past it.
+    const fs::path blocker = dir_.path() / "data";
+    spit(blocker, "a file where a folder should be");
+    std::string notice = result_history_store(sample(ResultMode::single), blocker / "numera" / "results.sqlite3");
+    EXPECT_NE(notice.find("cannot create"), std::string::npos) << notice;
+    EXPECT_NE(notice.find("result not stored"), std::string::npos) << notice;
+    EXPECT_EQ(notice.find('\n'), std::string::npos);
+    EXPECT_EQ(slurp(blocker), "a file where a folder should be");
+}
+
+// The permission cases, as an ordinary user would meet them (root passes
+// every permission check, so a child drops to nobody first).
+TEST_F(History, UnreadableFolderCostsOneLine) {
+    const fs::path locked = dir_.path() / "locked";
+    fs::create_directories(locked / "numera");
+    {
+        const auto store = result_history_open(locked / "numera" / "results.sqlite3");
+        store->add(sample(ResultMode::single));
+    }
+    fs::permissions(dir_.path(), fs::perms::owner_all | fs::perms::others_exec | fs::perms::group_exec);
+    fs::permissions(locked, fs::perms::none);
+    const fs::path out = dir_.path() / "notice";
+    spit(out, "");
+    fs::permissions(out, fs::perms::all);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(3);
+        const std::string notice = result_history_store(sample(ResultMode::single), locked / "numera" / "results.sqlite3");
+        std::ofstream(out) << notice;
+        _exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the child could not drop to nobody";
+    const std::string notice = slurp(out);
+    EXPECT_NE(notice.find("result not stored"), std::string::npos) << notice;
+    EXPECT_EQ(notice.find('\n'), std::string::npos) << notice;
+    fs::permissions(locked, fs::perms::owner_all);
+    EXPECT_EQ(result_history_open_existing(locked / "numera" / "results.sqlite3")->list({}).size(), 1u)
+        << "the history is untouched";
+}
+
+// RFC 4180 as Python's csv module reads it: commas, quotes and line breaks
+// in a CPU name come back whole, one record per result.
+TEST(ResultExport, CsvReadsBackThroughPythonCsv) {
+    const std::vector<std::string> names = {"Plain CPU", "Vendor, Model 9", "The \"Quoted\" One",
+                                            "Two\nlines", "Carriage\r\nreturn", "\"", ",", ""};
+    std::vector<StoredResult> results;
+    for (size_t i = 0; i < names.size(); ++i) {
+        StoredResult s{static_cast<int64_t>(i + 1), sample(ResultMode::single)};
+        s.record.system.cpu_model = names[i];
+        results.push_back(s);
+    }
+    const TempDir dir;
+    const fs::path csv = dir.path() / "export.csv";
+    result_write_file(csv, result_csv(results));
+    const fs::path parsed = dir.path() / "parsed.json";
+    const std::string command = std::string(NUMERA_PYTHON3) +
+                                " -c 'import csv, json, sys; json.dump(list(csv.reader(open(sys.argv[1], newline=\"\"),"
+                                " strict=True)), open(sys.argv[2], \"w\"))' " +
+                                csv.string() + " " + parsed.string();
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    const nlohmann::json rows = nlohmann::json::parse(slurp(parsed));
+    ASSERT_EQ(rows.size(), names.size() + 1);
+    const std::vector<std::string> header = rows[0];
+    EXPECT_EQ(header, result_csv_columns());
+    const size_t cpu = static_cast<size_t>(std::find(header.begin(), header.end(), "cpu_model") - header.begin());
+    const size_t id = static_cast<size_t>(std::find(header.begin(), header.end(), "id") - header.begin());
+    for (size_t i = 0; i < names.size(); ++i) {
+        ASSERT_EQ(rows[i + 1].size(), header.size());
+        EXPECT_EQ(rows[i + 1][cpu], names[i]);
+        EXPECT_EQ(rows[i + 1][id], std::to_string(i + 1));
+    }
+    // CRLF ends every record.
+    const std::string text = slurp(csv);
+    EXPECT_EQ(text.substr(text.size() - 2), "\r\n");
+}
+
+TEST(ResultExport, WritesWholeOrNotAtAll) {
+    const TempDir dir;
+    const fs::path file = dir.path() / "out.json";
+    result_write_file(file, "first");
+    result_write_file(file, "second");
+    EXPECT_EQ(slurp(file), "second");
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), {}), 1) << "no temporary file left";
+    EXPECT_THROW(result_write_file(dir.path() / "missing" / "out.json", "x"), std::runtime_error);
+    EXPECT_THROW(result_write_file(dir.path(), "x"), std::runtime_error);
+}
+
+// The report's grouping and order; its page in a browser is tested from
+// the command line.
+TEST(ResultReport, OneRowPerMachineSortedByScoreWithOddOnesMarked) {
+    std::vector<ResultRecord> in;
+    auto add = [&](const char* host, ResultMode mode, double score, const char* when, const char* engine) {
+        ResultRecord r = sample(mode, score, when);
+        r.host_name = host;
+        r.engine = {engine, engine, false};
+        in.push_back(r);
+    };
+    add("a", ResultMode::single, 600, "2025-01-01T00:00:00Z", "x86-64-v4");
+    add("a", ResultMode::single, 640, "2025-01-02T00:00:00Z", "x86-64-v4");  // newer: shown
+    add("a", ResultMode::multi, 1250, "2025-01-02T00:10:00Z", "x86-64-v4");
+    add("b", ResultMode::single, 700, "2025-01-01T00:00:00Z", "x86-64-v4");
+    add("c", ResultMode::single, 900, "2025-01-01T00:00:00Z", "x86-64-v3");  // top score, other path
+    add("d", ResultMode::stress, 0, "2025-01-01T00:00:00Z", "x86-64-v4");    // no score: last
+    in.push_back(in[1]);  // its file and an export that holds it
+    const ResultReportPlan plan = result_report_plan(in);
+    EXPECT_EQ(plan.results, 6);
+    std::vector<std::string> hosts;
+    for (const ResultReportMachine& m : plan.machines) {
+        hosts.push_back((m.single ? m.single : m.stress)->host_name);
+    }
+    EXPECT_EQ(hosts, (std::vector<std::string>{"c", "b", "a", "d"}));
+    EXPECT_EQ(plan.engine.transform, "x86-64-v4") << "what most scores share, not the top one's";
+    EXPECT_FALSE(plan.machines[0].comparable);
+    EXPECT_TRUE(plan.machines[2].comparable);
+    EXPECT_EQ(plan.machines[2].single->score, 640);
+    EXPECT_EQ(plan.machines[2].results, 3);
+
+    // Texts from other machines cannot write markup into the page.
+    in[0].host_name = "<script>alert(1)</script>";
+    const std::string page = result_report_html(in, {});
+    EXPECT_EQ(page.find("<script"), std::string::npos);
+    EXPECT_NE(page.find("&lt;script&gt;"), std::string::npos);
+    for (const char* remote : {"http:", "https:", "url(", "@import", "<link", "<img"}) {
+        EXPECT_EQ(page.find(remote), std::string::npos) << remote;
+    }
+}
