@@ -187,9 +187,10 @@ void MainViewController::applyRowColors()
 void MainViewController::setupConstraints()
 {
     // Button 20 from the top, each card 20 below the view above it and 20
-    // from either side; nothing ties the last card to the bottom.
+    // from either side. The stretch takes what the cards leave of 505; a
+    // view grown past it keeps 20 under the last card, as at the sides.
     auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(20, 20, 20, 0);
+    layout->setContentsMargins(20, 20, 20, 20);
     layout->setSpacing(20);
     startButton_->setFixedSize(160, 160);
     layout->addWidget(startButton_, 0, Qt::AlignHCenter);

@@ -52,8 +52,9 @@ public:
     // Shows the coordinator's last successful result; else "--" as the score
     // and the message of the last series, or "--", where the time goes.
     void updateResultsDisplay();
-    // Shows the message where the time goes, wrapped, until the next series
-    // starts or succeeds. A failed series shows its error message this way.
+    // Shows the message where the time goes, wrapped, while no successful
+    // result is shown and until the next series starts. A failed series
+    // shows its error message this way.
     void showMessage(const QString& message, MessageRole role);
     // Moves the ring to iteration / estimatedIterations, full at or past the end.
     void showProgress(int iteration);
