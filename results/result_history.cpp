@@ -3,8 +3,12 @@
 #include <SQLiteCpp/SQLiteCpp.h>
 #include <sqlite3.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
+#include <random>
+#include <thread>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
@@ -63,6 +67,14 @@ public:
     using ResultStoreError::ResultStoreError;
 };
 
+// Another process holds a lock that SQLite's busy handler does not wait
+// for: the last connection cleaning up the WAL as it closes, or the first
+// one recovering it. Worth another try a moment later.
+class HistoryBusy : public ResultStoreError {
+public:
+    using ResultStoreError::ResultStoreError;
+};
+
 // The history was written by a newer program: left alone.
 class HistoryTooNew : public ResultStoreError {
 public:
@@ -88,6 +100,8 @@ bool is_damage(const SQLite::Exception& e) {
 [[noreturn]] void rethrow(const SQLite::Exception& e, const fs::path& path) {
     const std::string what = path.string() + ": " + e.what();
     if (is_damage(e)) throw HistoryDamaged(what);
+    const int code = e.getErrorCode() & 0xff;
+    if (code == SQLITE_BUSY || code == SQLITE_LOCKED) throw HistoryBusy(what);
     throw ResultStoreError(what);
 }
 
@@ -241,9 +255,33 @@ void make_folder(const fs::path& path) {
     fs::permissions(folder, fs::perms::owner_all, ec);
 }
 
+// Runs fn again while the history is busy in a way SQLite does not wait
+// for, up to the busy timeout, at short random intervals so that two
+// processes do not retry in step.
+template <typename Fn>
+auto retry_busy(Fn fn) -> decltype(fn()) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(busy_timeout_ms);
+    std::minstd_rand jitter(static_cast<unsigned>(::getpid()));
+    for (;;) {
+        try {
+            return fn();
+        } catch (const HistoryBusy&) {
+            if (std::chrono::steady_clock::now() > deadline) throw;
+            std::this_thread::sleep_for(std::chrono::milliseconds(5 + jitter() % 20));
+        }
+    }
+}
+
 std::unique_ptr<ResultStore> open_for_writing(const fs::path& path, bool check) {
     make_folder(path);
-    return std::make_unique<SqliteResultStore>(path, SQLite::OPEN_READWRITE | SQLite::OPEN_CREATE, check);
+    return retry_busy(
+        [&] { return std::make_unique<SqliteResultStore>(path, SQLite::OPEN_READWRITE | SQLite::OPEN_CREATE, check); });
+}
+
+// Opens and stores; adding the same result_id twice stores it once, so a
+// retry after a lost answer is harmless.
+void store_in(const fs::path& path, const ResultRecord& record) {
+    retry_busy([&] { open_for_writing(path, true)->add(record); });
 }
 
 std::string utc_stamp() {
@@ -342,13 +380,15 @@ std::unique_ptr<ResultStore> result_history_open_existing(const fs::path& path) 
     std::error_code ec;
     if (!fs::exists(path, ec)) return nullptr;
     try {
-        return std::make_unique<SqliteResultStore>(path, SQLite::OPEN_READWRITE, false);
+        return retry_busy([&] { return std::make_unique<SqliteResultStore>(path, SQLite::OPEN_READWRITE, false); });
     } catch (const HistoryTooNew&) {
+        throw;
+    } catch (const HistoryDamaged&) {
         throw;
     } catch (const ResultStoreError&) {
         // A history we may read but not write (another user's, a read-only
         // mount) still lists.
-        return std::make_unique<SqliteResultStore>(path, SQLite::OPEN_READONLY, false);
+        return retry_busy([&] { return std::make_unique<SqliteResultStore>(path, SQLite::OPEN_READONLY, false); });
     }
 }
 
@@ -358,7 +398,7 @@ std::string store_once(const ResultRecord& record, const fs::path& path) {
     std::string damage;
     ino_t damaged_inode = 0;
     try {
-        open_for_writing(path, true)->add(record);
+        store_in(path, record);
         return {};
     } catch (const HistoryDamaged& e) {
         damage = e.what();
@@ -373,11 +413,11 @@ std::string store_once(const ResultRecord& record, const fs::path& path) {
         // Another process may have cured it in the meantime: a file that is
         // no longer the damaged one is not moved.
         if (inode_of(path) != damaged_inode) {
-            open_for_writing(path, true)->add(record);
+            store_in(path, record);
             return {};
         }
         const fs::path aside = move_aside(path);
-        open_for_writing(path, true)->add(record);
+        store_in(path, record);
         return "history: " + path.string() + " was damaged (" + why + "); moved it aside to " + aside.string() +
                " and stored this result in a new history";
     } catch (const std::exception& e) {

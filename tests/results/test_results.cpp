@@ -462,7 +462,11 @@ TEST_F(History, TwoWritersInParallelKeepEveryRow) {
             for (const std::string& id : ids[w]) {
                 ResultRecord r = sample(ResultMode::single);
                 r.result_id = id;
-                if (!result_history_store(r, db()).empty()) ++failures;
+                const std::string notice = result_history_store(r, db());
+                if (!notice.empty()) {
+                    std::fprintf(stderr, "writer %d: %s\n", w, notice.c_str());
+                    ++failures;
+                }
             }
             _exit(failures == 0 ? 0 : 1);
         }
