@@ -5,8 +5,10 @@
 #include <string>
 
 #include "cli/cli_text.h"
+#include "cli/multi_command.h"
 #include "cli/results_commands.h"
 #include "cli/series_command.h"
+#include "cli/stress_command.h"
 #include "engine/engine_path.h"
 #include "results/result_json.h"
 #include "sysinfo/system_info.h"
@@ -78,6 +80,28 @@ int main(int argc, char** argv) {
         ->type_name("FILE");
     report_cmd->add_option("--title", report.title, "Title of the page");
 
+    MultiCommandOptions multi;
+    CLI::App* multi_app = app.add_subcommand(
+        "multi", "Runs the benchmark on every CPU at once, each worker pinned to its CPU, and scores them together");
+    // An empty list given on purpose is a mistake, not "every CPU".
+    const auto not_empty = [](const std::string& list) { return list.empty() ? std::string("empty CPU list") : std::string(); };
+    multi_app->add_option("--cpus", multi.cpus, "CPUs to use, such as 0-3,8 (default: every online CPU)")
+        ->type_name("LIST")
+        ->check(not_empty);
+    multi_app->add_option("--runs", multi.runs, "Runs on each CPU (default 5)")->check(CLI::Range(1, 100));
+    multi_app->add_flag("--json", multi.json, "Print one JSON object on stdout");
+
+    StressCommandOptions stress;
+    CLI::App* stress_app = app.add_subcommand(
+        "stress", "Stability test: verified runs back to back on every CPU; names the CPU of the first error");
+    stress_app->add_option("--duration", stress.duration, "How long: 90s, 10m, 1h, 1h30m (default 10m); 0 until stopped")
+        ->type_name("TIME");
+    stress_app->add_option("--cpus", stress.cpus, "CPUs to use, such as 0-3,8 (default: every online CPU)")
+        ->type_name("LIST")
+        ->check(not_empty);
+    stress_app->add_flag("--keep-going", stress.keep_going, "Count errors per CPU instead of stopping at the first");
+    stress_app->add_flag("--json", stress.json, "Print one JSON object on stdout");
+
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp&) {
@@ -95,6 +119,18 @@ int main(int argc, char** argv) {
     if (*export_cmd) return run_export_command(export_options);
     if (*compare_cmd) return run_compare_command(compare);
     if (*report_cmd) return run_report_command(report);
+    if (multi_app->parsed() || stress_app->parsed()) {
+        // The series' own options mean nothing to the other commands.
+        for (const char* name : {"--runs", "--json", "--verbose", "--digits-out", "--no-history", "--system-info"}) {
+            if (app.get_option(name)->count() > 0) {
+                std::cerr << "numera-cli: " << name << " before '" << (multi_app->parsed() ? "multi" : "stress")
+                          << "' belongs to the single-core series; put the command's options after its name\n"
+                          << "Run with --help for more information.\n";
+                return 2;
+            }
+        }
+        return multi_app->parsed() ? run_multi_command(multi) : run_stress_command(stress);
+    }
     if (system_info_only) return print_system_info(series.json);
     return run_series_command(series);
 }

@@ -1,0 +1,366 @@
+// numera-cli multi and stress from the outside, with fake runs (the
+// NUMERA_TEST_FAKE_RUN_MS seam) for the handling and the real engine for
+// one multi-core run and one injected failure.
+#include <gtest/gtest.h>
+#include <pty.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "cli/runner_cli.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Outcome {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+std::string slurp(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+// Runs numera-cli with the arguments and environment (already shell-safe),
+// stdout and stderr to files, so neither is a terminal.
+Outcome run_cli(const std::string& arguments, const std::string& environment = "") {
+    const fs::path dir = fs::temp_directory_path() / "numera-cli-runner-test";
+    fs::create_directories(dir);
+    const std::string command = environment + " " + std::string(NUMERA_CLI_PATH) + " " + arguments + " >" +
+                                (dir / "out").string() + " 2>" + (dir / "err").string() + " </dev/null";
+    const int raw = std::system(command.c_str());
+    Outcome o;
+    o.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    o.out = slurp(dir / "out");
+    o.err = slurp(dir / "err");
+    return o;
+}
+
+// Starts numera-cli with SIGINT sent after `delay`, and collects its status
+// and output.
+Outcome interrupt_cli(const std::vector<std::string>& arguments, const std::vector<std::string>& environment,
+                      std::chrono::milliseconds delay) {
+    const fs::path dir = fs::temp_directory_path() / "numera-cli-runner-interrupt";
+    fs::create_directories(dir);
+    const pid_t child = fork();
+    if (child == 0) {
+        freopen((dir / "out").c_str(), "w", stdout);
+        freopen((dir / "err").c_str(), "w", stderr);
+        for (const std::string& assignment : environment) putenv(const_cast<char*>(assignment.c_str()));
+        std::vector<char*> argv{const_cast<char*>("numera-cli")};
+        for (const std::string& a : arguments) argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        execv(NUMERA_CLI_PATH, argv.data());
+        _exit(127);
+    }
+    Outcome o;
+    if (child < 0) return o;
+    std::this_thread::sleep_for(delay);
+    kill(child, SIGINT);
+    int raw = 0;
+    waitpid(child, &raw, 0);
+    o.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    o.out = slurp(dir / "out");
+    o.err = slurp(dir / "err");
+    return o;
+}
+
+std::vector<int32_t> usable_cpus() {
+    std::vector<int32_t> cpus;
+    for (const SysinfoCpu& cpu : runner_default_cpus()) cpus.push_back(cpu.number);
+    return cpus;
+}
+
+std::string fake(int ms) { return "NUMERA_TEST_FAKE_RUN_MS=" + std::to_string(ms); }
+
+const nlohmann::json& cpu_entry(const nlohmann::json& j, int32_t cpu) {
+    for (const nlohmann::json& entry : j.at("cpus")) {
+        if (entry.at("cpu") == cpu) return entry;
+    }
+    throw std::runtime_error("no CPU " + std::to_string(cpu));
+}
+
+TEST(CliRunnerText, Durations) {
+    const std::pair<const char*, double> good[] = {{"0", 0.0},    {"90s", 90.0},     {"10m", 600.0},
+                                                   {"1h", 3600.0}, {"1h30m", 5400.0}, {"2m5s", 125.0},
+                                                   {"0s", 0.0},   {"10000h", 36e6}};
+    for (const auto& [text, seconds] : good) EXPECT_EQ(cli_parse_duration(text), seconds) << text;
+    for (const char* bad : {"", "10", "m", "-5m", "1.5h", "1h1h", "10001h", "5x", "10m ", " 10m", "1h-30m"}) {
+        EXPECT_EQ(cli_parse_duration(bad), std::nullopt) << "'" << bad << "'";
+    }
+}
+
+TEST(CliRunnerText, CpuLists) {
+    EXPECT_EQ(cli_format_cpu_list({8, 0, 1, 2, 3}), "0-3,8");
+    EXPECT_EQ(cli_format_cpu_list({0, 2}), "0,2");
+    EXPECT_EQ(cli_format_cpu_list({5, 5, 6}), "5-6");
+    EXPECT_EQ(cli_format_cpu_list({}), "");
+}
+
+// Usage errors: one line saying what is wrong, where help is, nothing run.
+TEST(CliRunner, UsageErrors) {
+    const std::vector<int32_t> cpus = usable_cpus();
+    const std::string missing = std::to_string(cpus.back() + 1);
+    for (const std::string& arguments :
+         {"multi --cpus " + missing, std::string("multi --cpus 1-0"), std::string("multi --cpus ''"),
+          std::string("multi --runs 0"), std::string("stress --duration 10"), std::string("stress --duration 5x"),
+          std::string("stress --cpus abc"), std::string("--runs 3 multi"), std::string("--json stress"),
+          std::string("multi --duration 1m")}) {
+        const Outcome o = run_cli(arguments, fake(10));
+        SCOPED_TRACE(arguments);
+        EXPECT_EQ(o.status, 2);
+        EXPECT_EQ(o.out, "");
+        std::istringstream lines(o.err);
+        std::string first, second, third;
+        std::getline(lines, first);
+        std::getline(lines, second);
+        EXPECT_EQ(first.rfind("numera-cli: ", 0), 0u) << o.err;
+        EXPECT_EQ(second, "Run with --help for more information.") << o.err;
+        EXPECT_FALSE(std::getline(lines, third)) << o.err;
+    }
+    const Outcome o = run_cli("multi --cpus " + missing, fake(10));
+    EXPECT_NE(o.err.find("CPU " + missing + " is not available"), std::string::npos) << o.err;
+    EXPECT_EQ(run_cli("multi", "NUMERA_TEST_FAIL_RUN=1").status, 2);
+}
+
+// A multi-core run of fakes: every CPU, every run in the JSON, and the
+// score worked out again from the reported wall time.
+TEST(CliRunner, MultiJson) {
+    const std::vector<int32_t> cpus = usable_cpus();
+    const Outcome o = run_cli("multi --runs 2 --json", fake(50));
+    ASSERT_EQ(o.status, 0) << o.err;
+    const nlohmann::json j = nlohmann::json::parse(o.out);
+    EXPECT_EQ(j.at("success"), true);
+    EXPECT_EQ(j.at("test_fake_runs"), true);
+    EXPECT_EQ(j.at("workers"), cpus.size());
+    EXPECT_EQ(j.at("runs_per_worker"), 2);
+    EXPECT_EQ(j.at("digits_calculated"), 8388608);
+    const double T = j.at("elapsed_time").get<double>();
+    EXPECT_GE(T, 0.1);
+    const double W = static_cast<double>(cpus.size());
+    EXPECT_EQ(j.at("score").get<double>(), std::ceil(W * 2 * 4437573632.0 / T / 1765633.002816317 * 1000.0 / 1000.0));
+    EXPECT_DOUBLE_EQ(j.at("scaling").get<double>(),
+                     j.at("score").get<double>() / (W * j.at("best_worker_score").get<double>()));
+    EXPECT_EQ(j.at("memory").at("limited"), false);
+    ASSERT_EQ(j.at("cpus").size(), cpus.size());
+    for (size_t w = 0; w < cpus.size(); ++w) {
+        const nlohmann::json& c = j.at("cpus")[w];
+        EXPECT_EQ(c.at("cpu"), cpus[w]);
+        EXPECT_EQ(c.at("pinned"), true);
+        EXPECT_TRUE(c.at("kind").is_string());
+        ASSERT_EQ(c.at("runs").size(), 2u);
+        for (const nlohmann::json& r : c.at("runs")) {
+            EXPECT_EQ(r.at("verified"), true);
+            EXPECT_EQ(r.at("radix"), 10000);
+            EXPECT_GE(r.at("wall_time").get<double>(), 0.05);
+            EXPECT_TRUE(r.contains("processor_time"));
+            EXPECT_TRUE(r.contains("transform_error"));
+        }
+    }
+    EXPECT_TRUE(j.contains("system"));
+    EXPECT_TRUE(j.at("engine").contains("transform"));
+
+    // A chosen CPU only; the text names it.
+    const Outcome one = run_cli("multi --runs 1 --cpus " + std::to_string(cpus.back()), fake(20));
+    ASSERT_EQ(one.status, 0) << one.err;
+    EXPECT_NE(one.out.find("Multi-core: 1 CPU (" + std::to_string(cpus.back()) + "), 1 run each"), std::string::npos)
+        << one.out;
+    EXPECT_NE(one.out.find("\nScore: "), std::string::npos);
+    EXPECT_NE(one.out.find("\nScaling: "), std::string::npos);
+}
+
+// One failed proof fails the multi-core result, naming its CPU and run.
+TEST(CliRunner, MultiFailureNamesCpu) {
+    const int32_t cpu = usable_cpus().back();
+    const Outcome o = run_cli("multi --runs 3 --json", fake(20) + " NUMERA_TEST_FAIL_RUN=" + std::to_string(cpu) + ":2");
+    EXPECT_EQ(o.status, 1);
+    const nlohmann::json j = nlohmann::json::parse(o.out);
+    const std::string message = "Computed digits do not match pi (CPU " + std::to_string(cpu) + ", run 2 of 3)";
+    EXPECT_EQ(j.at("success"), false);
+    EXPECT_EQ(j.at("score"), 0.0);
+    EXPECT_EQ(j.at("error_message"), message);
+    const nlohmann::json& runs = cpu_entry(j, cpu).at("runs");
+    ASSERT_EQ(runs.size(), 3u) << "the other runs still ran";
+    EXPECT_EQ(runs[1].at("verified"), false);
+    EXPECT_EQ(runs[1].at("error"), true);
+    EXPECT_EQ(runs[2].at("verified"), true);
+    EXPECT_NE(o.err.find("numera-cli: " + message + "\n"), std::string::npos) << o.err;
+}
+
+// The stability test runs until its time is up: no errors, exit 0, and
+// nothing but the report when stdout is a file.
+TEST(CliRunner, StressNoErrors) {
+    const std::vector<int32_t> cpus = usable_cpus();
+    const Outcome o = run_cli("stress --duration 1s", fake(40));
+    EXPECT_EQ(o.status, 0) << o.err;
+    EXPECT_EQ(o.out.find('\033'), std::string::npos) << "no live status in a file";
+    EXPECT_EQ(o.out.find("Running"), std::string::npos);
+    EXPECT_NE(o.out.find("CPU  Runs passed  Errors  First error\n"), std::string::npos) << o.out;
+    const std::string prefix = "\nNo errors: " + std::to_string(cpus.size()) + (cpus.size() == 1 ? " CPU" : " CPUs") +
+                               ", 0:01, ";
+    EXPECT_NE(o.out.find(prefix), std::string::npos) << o.out;
+
+    const Outcome json = run_cli("stress --duration 1s --json", fake(40));
+    EXPECT_EQ(json.status, 0) << json.err;
+    const nlohmann::json j = nlohmann::json::parse(json.out);
+    EXPECT_EQ(j.at("success"), true);
+    EXPECT_EQ(j.at("ended"), "duration");
+    EXPECT_EQ(j.at("duration"), 1.0);
+    EXPECT_GE(j.at("elapsed_time").get<double>(), 1.0);
+    EXPECT_EQ(j.at("errors"), 0);
+    EXPECT_TRUE(j.at("first_error").is_null());
+    int64_t passed = 0;
+    for (const nlohmann::json& c : j.at("cpus")) {
+        EXPECT_GE(c.at("runs_passed").get<int>(), 5);
+        EXPECT_EQ(c.at("errors"), 0);
+        passed += c.at("runs_passed").get<int64_t>();
+    }
+    EXPECT_EQ(j.at("runs_passed"), passed);
+    EXPECT_EQ(j.at("verdict"), "No errors: " + std::to_string(cpus.size()) + (cpus.size() == 1 ? " CPU" : " CPUs") +
+                                   ", 0:01, " + std::to_string(passed) + " runs");
+    EXPECT_EQ(j.at("reference").at("radix"), 10000);
+}
+
+// The first error stops the test and is put on its CPU and run; exit 1.
+TEST(CliRunner, StressFirstErrorNamesCpuAndRun) {
+    const int32_t cpu = usable_cpus().back();
+    const std::string env = fake(20) + " NUMERA_TEST_FAIL_RUN=" + std::to_string(cpu) + ":3";
+    const Outcome o = run_cli("stress --duration 0", env);
+    EXPECT_EQ(o.status, 1);
+    EXPECT_NE(o.out.find("\nError on CPU " + std::to_string(cpu) + " after 0:00: Computed digits do not match pi\n"),
+              std::string::npos)
+        << o.out;
+    EXPECT_NE(o.out.find("run 3 after 0:00: Computed digits do not match pi"), std::string::npos) << o.out;
+
+    const Outcome json = run_cli("stress --duration 0 --json", env);
+    EXPECT_EQ(json.status, 1);
+    const nlohmann::json j = nlohmann::json::parse(json.out);
+    EXPECT_EQ(j.at("success"), false);
+    EXPECT_EQ(j.at("ended"), "first_error");
+    EXPECT_EQ(j.at("first_error").at("cpu"), cpu);
+    EXPECT_EQ(j.at("first_error").at("run"), 3);
+    EXPECT_EQ(j.at("first_error").at("message"), "Computed digits do not match pi");
+    const nlohmann::json& c = cpu_entry(j, cpu);
+    EXPECT_EQ(c.at("runs_passed"), 2);
+    EXPECT_EQ(c.at("errors"), 1);
+    ASSERT_EQ(c.at("error_runs").size(), 1u);
+    EXPECT_EQ(c.at("error_runs")[0].at("run"), 3);
+    EXPECT_EQ(c.at("error_runs")[0].at("verified"), false);
+}
+
+// --keep-going counts errors per CPU until the time is up.
+TEST(CliRunner, StressKeepGoing) {
+    const std::vector<int32_t> cpus = usable_cpus();
+    const int32_t a = cpus.front(), b = cpus.back();
+    std::string fail = std::to_string(a) + ":2," + std::to_string(a) + ":4";
+    if (b != a) fail += std::string(",") + std::to_string(b) + ":3";
+    const Outcome o = run_cli("stress --duration 1s --keep-going --json", fake(20) + " NUMERA_TEST_FAIL_RUN=" + fail);
+    EXPECT_EQ(o.status, 1);
+    const nlohmann::json j = nlohmann::json::parse(o.out);
+    EXPECT_EQ(j.at("ended"), "duration");
+    EXPECT_EQ(j.at("keep_going"), true);
+    EXPECT_EQ(cpu_entry(j, a).at("errors"), 2);
+    if (b != a) {
+        EXPECT_EQ(cpu_entry(j, b).at("errors"), 1);
+        EXPECT_EQ(j.at("errors"), 3);
+        EXPECT_NE(j.at("verdict").get<std::string>().find("(3 errors on 2 CPUs)"), std::string::npos);
+    }
+    EXPECT_GE(cpu_entry(j, a).at("runs_passed").get<int>(), 10) << "it ran on after the errors";
+}
+
+// Ctrl-C: a stability test until stopped ends with its report and 0; one
+// with a set duration says it was stopped and gives 130, as a cancelled
+// multi-core run does.
+TEST(CliRunner, CtrlC) {
+    const Outcome open = interrupt_cli({"stress", "--duration", "0"}, {fake(30)}, std::chrono::milliseconds(700));
+    EXPECT_EQ(open.status, 0) << open.err;
+    EXPECT_NE(open.out.find("\nNo errors: "), std::string::npos) << open.out;
+    EXPECT_EQ(open.out.find("stopped before"), std::string::npos) << open.out;
+
+    const Outcome timed = interrupt_cli({"stress", "--duration", "10m"}, {fake(30)}, std::chrono::milliseconds(700));
+    EXPECT_EQ(timed.status, 130) << timed.err;
+    EXPECT_NE(timed.out.find(", 0:00, "), std::string::npos) << timed.out;
+    EXPECT_NE(timed.out.find(" runs (stopped before 10:00)\n"), std::string::npos) << timed.out;
+
+    const Outcome multi = interrupt_cli({"multi", "--json"}, {fake(60000)}, std::chrono::milliseconds(700));
+    EXPECT_EQ(multi.status, 130) << multi.err;
+    const nlohmann::json j = nlohmann::json::parse(multi.out);
+    EXPECT_EQ(j.at("error_message"), "Cancelled");
+    EXPECT_NE(multi.err.find("numera-cli: Cancelled\n"), std::string::npos) << multi.err;
+}
+
+// On a terminal the stability test shows one line per CPU, refreshed in
+// place, then erases it for the report.
+TEST(CliRunner, StressLiveStatusOnATerminal) {
+    int master = -1;
+    const pid_t child = forkpty(&master, nullptr, nullptr, nullptr);
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        setenv("NUMERA_TEST_FAKE_RUN_MS", "50", 1);
+        execl(NUMERA_CLI_PATH, "numera-cli", "stress", "--duration", "3s", static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    std::string screen;
+    char buffer[4096];
+    for (ssize_t got; (got = read(master, buffer, sizeof buffer)) > 0;) screen.append(buffer, static_cast<size_t>(got));
+    int raw = 0;
+    waitpid(child, &raw, 0);
+    close(master);
+    EXPECT_EQ(WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, 0) << screen;
+    EXPECT_NE(screen.find("Running 0:01 of 0:03 (Ctrl-C stops)"), std::string::npos) << screen;
+    EXPECT_NE(screen.find("Running 0:02 of 0:03"), std::string::npos) << screen;
+    for (const int32_t cpu : usable_cpus()) {
+        char line[64];
+        std::snprintf(line, sizeof line, "CPU %3d  runs passed ", cpu);
+        EXPECT_NE(screen.find(line), std::string::npos) << screen;
+    }
+    const std::string redraw = "\033[" + std::to_string(usable_cpus().size() + 1) + "F\033[J";
+    EXPECT_NE(screen.find(redraw), std::string::npos) << "redrawn in place";
+    EXPECT_NE(screen.find("No errors: "), std::string::npos) << screen;
+    EXPECT_GT(screen.rfind("No errors: "), screen.rfind(redraw)) << "the report after the last redraw";
+}
+
+// The real engine: a multi-core run of one run per CPU, and a stability
+// test whose first run on one CPU fails its proof.
+TEST(CliRunnerRun, RealMultiAndInjectedFailure) {
+    const std::vector<int32_t> cpus = usable_cpus();
+    const Outcome o = run_cli("multi --runs 1 --json");
+    ASSERT_EQ(o.status, 0) << o.err;
+    const nlohmann::json j = nlohmann::json::parse(o.out);
+    EXPECT_EQ(j.at("success"), true);
+    EXPECT_FALSE(j.contains("test_fake_runs"));
+    EXPECT_GT(j.at("score").get<double>(), 0.0);
+    for (const nlohmann::json& c : j.at("cpus")) {
+        EXPECT_EQ(c.at("runs")[0].at("verified"), true);
+        EXPECT_EQ(c.at("runs")[0].at("radix"), 10000);
+    }
+
+    const int32_t cpu = cpus.back();
+    const Outcome s = run_cli("stress --duration 0 --json", "NUMERA_TEST_FAIL_RUN=" + std::to_string(cpu) + ":1");
+    EXPECT_EQ(s.status, 1);
+    const nlohmann::json k = nlohmann::json::parse(s.out);
+    EXPECT_EQ(k.at("first_error").at("cpu"), cpu);
+    EXPECT_EQ(k.at("first_error").at("run"), 1);
+    EXPECT_EQ(k.at("first_error").at("message"), "Computed digits do not match pi");
+    const nlohmann::json& bad = cpu_entry(k, cpu).at("error_runs").at(0);
+    EXPECT_EQ(bad.at("radix"), 10000) << "the run got through its radix test";
+    EXPECT_EQ(bad.at("iterations"), 19);
+}
+
+}  // namespace
