@@ -25,7 +25,11 @@ std::string describe(const std::vector<SysinfoCpu>& cpus) {
         while (j + 1 < cpus.size() && cpus[j + 1].number == cpus[j].number + 1 && cpus[j + 1].kind == cpus[i].kind) ++j;
         if (!text.empty()) text += ' ';
         text += std::to_string(cpus[i].number);
-        if (j > i) text += "-" + std::to_string(cpus[j].number);
+        if (j > i) {
+            // Appended in two steps: GCC 12 warns falsely (-Wrestrict) on "-" + string.
+            text += '-';
+            text += std::to_string(cpus[j].number);
+        }
         text += cpus[i].kind == SysinfoCpuKind::performance  ? "P"
                 : cpus[i].kind == SysinfoCpuKind::efficiency ? "E"
                                                              : "?";
