@@ -181,6 +181,7 @@ std::string result_duration_text(double seconds) {
     return text;
 }
 
+// Worded as runner_stress_verdict words a live test, from the record alone.
 std::string result_verdict(const ResultRecord& r) {
     if (r.mode != ResultMode::stress) return r.success ? "Verified" : r.error_message;
 
@@ -194,15 +195,19 @@ std::string result_verdict(const ResultRecord& r) {
             if (first == nullptr || w.first_error_time < first->first_error_time) first = &w;
         }
     }
-    if (errors == 0) {
+    if (first == nullptr) {
         if (!r.success && !r.error_message.empty()) return r.error_message;
-        return "No errors: " + plural(static_cast<int64_t>(r.workers.size()), "CPU", "CPUs") + ", " +
-               result_duration_text(r.elapsed_time) + ", " + plural(passed, "run", "runs");
+        std::string line = "No errors: " + plural(static_cast<int64_t>(r.workers.size()), "CPU", "CPUs") + ", " +
+                           result_duration_text(r.elapsed_time) + ", " + plural(passed, "run", "runs");
+        if (r.stress.ended_by == "stop" && r.stress.duration_requested > 0) {
+            line += " (stopped before " + result_duration_text(r.stress.duration_requested) + ")";
+        }
+        return line;
     }
-    const std::string where = "CPU " + std::to_string(first->cpu) + " after " +
-                              result_duration_text(first->first_error_time) + ": " + first->first_error;
-    if (errors == 1) return "Error on " + where;
-    return plural(errors, "error", "errors") + " on " + plural(failing_cpus, "CPU", "CPUs") + ", first on " + where;
+    std::string line = "Error on CPU " + std::to_string(first->cpu) + " after " +
+                       result_duration_text(first->first_error_time) + ": " + first->first_error;
+    if (errors > 1) line += " (" + plural(errors, "error", "errors") + " on " + plural(failing_cpus, "CPU", "CPUs") + ")";
+    return line;
 }
 
 bool result_comparable(const ResultRecord& a, const ResultRecord& b, std::vector<std::string>* reasons) {

@@ -42,13 +42,13 @@ struct ResultRun {
 // One worker of a multi-core run or of a stability test, pinned to one CPU.
 struct ResultWorker {
     int32_t cpu = 0;                 // logical CPU number
-    std::string kind;                // "performance", "efficiency", or "" on a processor of one kind
+    std::string kind = "unknown";    // "performance", "efficiency", or "unknown" on a processor of one kind
     std::vector<ResultRun> runs;     // multi: each run; stress: may be left empty (the counts say it)
     int64_t runs_passed = 0;         // verified runs
     int64_t errors = 0;              // failed runs
     // The first failed run on this CPU; first_error_run 0 when there was none.
     int64_t first_error_run = 0;     // 1-based run number on this CPU
-    double first_error_time = 0;     // seconds from the start of the whole test
+    double first_error_time = 0;     // seconds from the release of the workers to that run's end
     std::string first_error;         // its message
 };
 
@@ -148,9 +148,10 @@ ResultRecord result_from_series(const BenchmarkResult& series, const BenchmarkRe
 std::string result_engine_text(const ResultEngine& engine);
 
 // One line saying how it ended. single and multi: "Verified" or the error
-// message; stress: "No errors: 2 CPUs, 10:00, 131 runs" or
-// "Error on CPU 1 after 3:12: Computed digits do not match pi" (with
-// --keep-going, "3 errors on 2 CPUs, first on CPU 1 after 3:12: ...").
+// message; stress: runner_stress_verdict's line, "No errors: 2 CPUs, 10:00,
+// 131 runs" (" (stopped before 10:00)" when stopped early) or "Error on CPU 1
+// after 3:12: Computed digits do not match pi" (" (3 errors on 2 CPUs)"
+// when there were more).
 std::string result_verdict(const ResultRecord& record);
 
 // Minutes and seconds as "m:ss", hours as "h:mm:ss" (whole seconds, rounded down).

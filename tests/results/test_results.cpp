@@ -13,11 +13,13 @@
 #include <fstream>
 #include <set>
 #include <sstream>
+#include <thread>
 
 #include "results/result_compare.h"
 #include "results/result_export.h"
 #include "results/result_json.h"
 #include "results/result_report.h"
+#include "results/result_runner.h"
 #include "results/result_store.h"
 
 namespace fs = std::filesystem;
@@ -324,7 +326,7 @@ TEST(ResultCompare, RatiosRunsAndDifferingFacts) {
 
 TEST(ResultRecord, StressVerdicts) {
     ResultRecord r = sample(ResultMode::stress);
-    EXPECT_EQ(result_verdict(r), "2 errors on 1 CPU, first on CPU 1 after 3:12: Computed digits do not match pi");
+    EXPECT_EQ(result_verdict(r), "Error on CPU 1 after 3:12: Computed digits do not match pi (2 errors on 1 CPU)");
     r.workers[1].errors = 1;
     EXPECT_EQ(result_verdict(r), "Error on CPU 1 after 3:12: Computed digits do not match pi");
     r.workers[1].errors = 0;
@@ -333,6 +335,9 @@ TEST(ResultRecord, StressVerdicts) {
     EXPECT_EQ(result_verdict(r), "No errors: 2 CPUs, 10:00, 1,160 runs");
     r.elapsed_time = 3725;
     EXPECT_EQ(result_verdict(r), "No errors: 2 CPUs, 1:02:05, 1,160 runs");
+    r.stress.ended_by = "stop";
+    r.stress.duration_requested = 7200;
+    EXPECT_EQ(result_verdict(r), "No errors: 2 CPUs, 1:02:05, 1,160 runs (stopped before 2:00:00)");
 }
 
 // The history is a real SQLite file: made on first use, migrated, shared.
@@ -664,5 +669,133 @@ TEST(ResultReport, OneRowPerMachineSortedByScoreWithOddOnesMarked) {
     EXPECT_NE(page.find("&lt;script&gt;"), std::string::npos);
     for (const char* remote : {"http:", "https:", "url(", "@import", "<link", "<img"}) {
         EXPECT_EQ(page.find(remote), std::string::npos) << remote;
+    }
+}
+
+namespace {
+
+// Runs of a few milliseconds in place of the engine, so the runner makes
+// real reports quickly; the verify hook decides as it does for the engine.
+void quick_run(const RunnerRunCall* call, BenchmarkResult* result, void*) {
+    *result = BenchmarkResult{};
+    PiRunDetails* details = call->hooks->details;
+    details->radix = 10000;
+    details->digits_per_word = 4;
+    details->transform_error = 1.0e-8;
+    std::this_thread::sleep_for(std::chrono::milliseconds(4));
+    if (call->hooks->stop->load()) {
+        details->outcome = PiRunOutcome::cancelled;
+        std::snprintf(result->error_message, sizeof result->error_message, "%s", pi_message_cancelled);
+        return;
+    }
+    if (call->hooks->verify != nullptr && !call->hooks->verify(nullptr, 10000, call->hooks->context)) {
+        details->outcome = PiRunOutcome::digits_wrong;
+        std::snprintf(result->error_message, sizeof result->error_message, "%s", pi_message_digits_wrong);
+        return;
+    }
+    details->outcome = PiRunOutcome::verified;
+    result->success = 1;
+    result->digits_calculated = 8388608;
+    result->elapsed_time = 0.004;
+    result->score = 628000;
+}
+
+using FaultyRuns = std::set<std::pair<int32_t, int32_t>>;  // (CPU, run)
+
+bool reject_digits(const HpNumber*, uint32_t, void*) { return false; }
+
+void prepare_faults(const RunnerRunCall* call, PiRunHooks* hooks, void* context) {
+    if (static_cast<const FaultyRuns*>(context)->count({call->cpu, call->run}) != 0) hooks->verify = reject_digits;
+}
+
+RunnerReport run_quick(RunnerConfig config, FaultyRuns* faults, double stop_after = 0) {
+    config.run = quick_run;
+    config.prepare_hooks = prepare_faults;
+    config.hooks_context = faults;
+    config.available_bytes = -2;  // no memory guard
+    std::atomic<bool> stop{false};
+    config.stop = &stop;
+    std::thread stopper;
+    if (stop_after > 0) {
+        stopper = std::thread([&] {
+            std::this_thread::sleep_for(std::chrono::duration<double>(stop_after));
+            stop = true;
+        });
+    }
+    RunnerReport report;
+    runner_run(&config, &report);
+    if (stopper.joinable()) stopper.join();
+    return report;
+}
+
+const std::vector<SysinfoCpu> two_cpus = {{0, SysinfoCpuKind::performance}, {1, SysinfoCpuKind::efficiency}};
+
+}  // namespace
+
+// The runner's reports become records that print, store and read back like
+// the series, and say what the live test said.
+TEST(ResultRunner, MultiCoreRecordCarriesEveryWorkerAndRun) {
+    FaultyRuns none;
+    const RunnerReport report = run_quick(runner_multi_config(two_cpus, 3), &none);
+    const ResultRecord r = result_from_multi(report, SystemInfo{}, pi_engine_path(), result_utc_now());
+    const RunnerMultiResult multi = runner_multi_result(report);
+    EXPECT_TRUE(r.success);
+    EXPECT_EQ(r.score, multi.score);
+    EXPECT_EQ(r.multi.scaling, multi.scaling);
+    EXPECT_EQ(r.elapsed_time, report.wall_seconds);
+    EXPECT_EQ(r.multi.workers_requested, 2);
+    EXPECT_EQ(r.multi.runs_per_worker, 3);
+    ASSERT_EQ(r.workers.size(), 2u);
+    EXPECT_EQ(r.workers[1].kind, "efficiency");
+    ASSERT_EQ(r.workers[1].runs.size(), 3u);
+    EXPECT_TRUE(r.workers[1].runs[2].verified);
+    EXPECT_EQ(r.workers[1].runs[2].wall_time, report.workers[1].runs[2].wall_seconds);
+    EXPECT_EQ(result_verdict(r), "Verified");
+
+    FaultyRuns faults = {{1, 2}};
+    const ResultRecord failed =
+        result_from_multi(run_quick(runner_multi_config(two_cpus, 3), &faults), SystemInfo{}, pi_engine_path(),
+                          result_utc_now());
+    EXPECT_FALSE(failed.success);
+    EXPECT_EQ(failed.score, 0);
+    EXPECT_EQ(result_verdict(failed), "Computed digits do not match pi (CPU 1, run 2 of 3)");
+    EXPECT_FALSE(failed.workers[1].runs[1].success);
+    EXPECT_EQ(failed.workers[1].first_error_run, 2);
+
+    const TempDir dir;
+    const fs::path file = dir.path() / "multi.json";
+    spit(file, dump(result_list_json({r, failed})));
+    EXPECT_EQ(validate("", {file}), "");
+    EXPECT_EQ(dump(result_to_json(result_read_file(file).at(1))), dump(result_to_json(failed)));
+}
+
+TEST(ResultRunner, StressVerdictIsTheRunnersWord) {
+    struct Case {
+        const char* name;
+        double duration;
+        bool keep_going;
+        FaultyRuns faults;
+        double stop_after;
+        const char* ended_by;
+        bool success;
+    };
+    const std::vector<Case> cases = {
+        {"clean", 0.12, false, {}, 0, "duration", true},
+        {"stopped early", 30, false, {}, 0.1, "stop", true},
+        {"first error", 30, false, {{1, 3}}, 0, "error", false},
+        {"keep going", 0.15, true, {{0, 1}, {1, 2}, {1, 4}}, 0, "duration", false},
+    };
+    for (Case c : cases) {
+        SCOPED_TRACE(c.name);
+        const RunnerReport report = run_quick(runner_stress_config(two_cpus, c.duration, c.keep_going), &c.faults,
+                                              c.stop_after);
+        const ResultRecord r = result_from_stress(report, SystemInfo{}, pi_engine_path(), result_utc_now(), c.keep_going);
+        EXPECT_EQ(result_verdict(r), runner_stress_verdict(report));
+        EXPECT_EQ(r.stress.ended_by, c.ended_by);
+        EXPECT_EQ(r.success, c.success);
+        EXPECT_EQ(r.digits_calculated, 8388608);
+        // Read back from its JSON, it still says the same.
+        const ResultRecord back = result_parse(dump(result_to_json(r)), c.name).at(0);
+        EXPECT_EQ(result_verdict(back), runner_stress_verdict(report));
     }
 }
