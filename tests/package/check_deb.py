@@ -7,15 +7,21 @@
 - Control: name, version, architecture, section, priority, maintainer,
   a summary and a long description.
 - Depends: for every library a program links (ELF NEEDED), the Debian
-  package that owns it on this machine (`dpkg -S`) is in Depends, which is
-  what dpkg-shlibdeps should have computed.
+  package that owns it in this machine's multiarch folder for the package's
+  architecture (`dpkg -S`) is in Depends, which is what dpkg-shlibdeps
+  should have computed.
 - Programs are stripped; md5sums covers every file and matches.
 - Man pages are gzipped without name or time stamp, render without a
   warning, and every program has one; the changelog names this version;
   the copyright file is in the machine-readable format.
+- The programs run from the unpacked tree: numera-cli --version and
+  --system-info, and the app (offscreen) is still up after a few seconds.
 
-usage: check_deb.py [--cpack CPackConfig.cmake --work DIR] EXPECTED VERSION [DEB]
+usage: check_deb.py [--cpack CPackConfig.cmake --work DIR] [--arch ARCH]
+                    [--run-with EMULATOR] EXPECTED VERSION [DEB]
   With --cpack, builds the package into DIR first (then DEB is not given).
+  ARCH defaults to this machine's; a foreign one needs its multiarch
+  libraries installed and an EMULATOR (qemu-aarch64-static) to run them.
 """
 import argparse
 import glob
@@ -72,12 +78,11 @@ def check_listing(deb, wanted):
     return listed
 
 
-def check_control(deb, version):
+def check_control(deb, version, arch):
     fields = {}
     for name in ("Package", "Version", "Architecture", "Section", "Priority",
                  "Maintainer", "Description", "Depends", "Installed-Size", "Homepage"):
         fields[name] = run("dpkg-deb", "-f", deb, name).rstrip("\n")
-    arch = run("dpkg", "--print-architecture").strip()
     expect = {"Package": "numera", "Version": version, "Architecture": arch,
               "Section": "utils", "Priority": "optional"}
     for name, value in expect.items():
@@ -97,31 +102,22 @@ def check_control(deb, version):
     return depends
 
 
-def owning_package(soname, library_paths):
-    path = library_paths.get(soname)
-    if path is None:
-        return None
-    candidates = [path, os.path.realpath(path)]
-    for p in list(candidates):
-        if p.startswith("/usr/"):
-            candidates.append(p[4:])
-        else:
-            candidates.append("/usr" + p)
-    for p in candidates:
-        out = subprocess.run(["dpkg", "-S", p], capture_output=True, text=True)
-        if out.returncode == 0:
-            return out.stdout.split(":")[0].split(",")[0].strip()
+def owning_package(soname, triplet):
+    """The package owning the library in the architecture's multiarch
+    folders (merged /usr: dpkg may know either path)."""
+    for folder in (f"/lib/{triplet}", f"/usr/lib/{triplet}"):
+        path = os.path.join(folder, soname)
+        if not os.path.exists(path):
+            continue
+        for candidate in (path, path[4:] if path.startswith("/usr/") else "/usr" + path):
+            out = subprocess.run(["dpkg", "-S", candidate], capture_output=True, text=True)
+            if out.returncode == 0:
+                return out.stdout.split(":")[0].split(",")[0].strip()
     return None
 
 
-def check_programs(tree, depends):
-    # The loader's view of this machine's own architecture (not multiarch's others).
-    triplet = run("dpkg-architecture", "-qDEB_HOST_MULTIARCH").strip()
-    library_paths = {}
-    for line in run("ldconfig", "-p").splitlines()[1:]:
-        m = re.match(r"\s*(\S+) \([^)]*\) => (\S+)", line)
-        if m and f"/{triplet}/" in m.group(2):
-            library_paths.setdefault(m.group(1), m.group(2))
+def check_programs(tree, depends, arch):
+    triplet = run("dpkg-architecture", "-a", arch, "-qDEB_HOST_MULTIARCH").strip()
     programs = sorted(glob.glob(os.path.join(tree, "usr/bin/*")))
     for program in programs:
         name = os.path.basename(program)
@@ -133,7 +129,7 @@ def check_programs(tree, depends):
         if not needed:
             fail(f"usr/bin/{name}: links no shared library (static?)")
         for soname in needed:
-            package = owning_package(soname, library_paths)
+            package = owning_package(soname, triplet)
             if package is None:
                 fail(f"usr/bin/{name}: no installed package owns {soname}")
             elif package not in depends:
@@ -202,10 +198,32 @@ def check_md5sums(tree, control):
         fail(f"md5sums do not match: {out.stdout.strip()}")
 
 
+def check_runs(tree, version, emulator):
+    wrap = [emulator] if emulator else []
+    cli = os.path.join(tree, "usr/bin/numera-cli")
+    out = subprocess.run(wrap + [cli, "--version"], capture_output=True, text=True, timeout=60)
+    if out.stdout.strip() != f"numera-cli {version}":
+        fail(f"usr/bin/numera-cli --version: {out.stdout.strip()!r} {out.stderr.strip()!r}")
+    out = subprocess.run(wrap + [cli, "--system-info"], capture_output=True, text=True, timeout=60)
+    if out.returncode != 0 or "Engine:" not in out.stdout:
+        fail(f"usr/bin/numera-cli --system-info exited {out.returncode}: {out.stderr.strip()}")
+    app = os.path.join(tree, "usr/bin/numera")
+    if os.path.exists(app):
+        # Up after five seconds: its libraries and Qt's platform plugin loaded.
+        env = dict(os.environ, QT_QPA_PLATFORM="offscreen")
+        try:
+            out = subprocess.run(wrap + [app], capture_output=True, text=True, timeout=5, env=env)
+            fail(f"usr/bin/numera exited {out.returncode} within 5 s: {out.stderr.strip()}")
+        except subprocess.TimeoutExpired:
+            pass
+
+
 def main():
     parser = argparse.ArgumentParser(usage=__doc__)
     parser.add_argument("--cpack")
     parser.add_argument("--work")
+    parser.add_argument("--arch")
+    parser.add_argument("--run-with")
     parser.add_argument("expected")
     parser.add_argument("version")
     parser.add_argument("deb", nargs="?")
@@ -221,19 +239,23 @@ def main():
         if len(debs) != 1:
             sys.exit(f"cpack made {debs}, not one .deb")
         deb = debs[0]
-    arch = run("dpkg", "--print-architecture").strip()
+    arch = args.arch or run("dpkg", "--print-architecture").strip()
     if os.path.basename(deb) != f"numera_{args.version}_{arch}.deb":
         fail(f"file name {os.path.basename(deb)}, not numera_{args.version}_{arch}.deb")
 
     listed = check_listing(deb, expected_paths(args.expected))
-    depends = check_control(deb, args.version)
+    depends = check_control(deb, args.version, arch)
     with tempfile.TemporaryDirectory() as tmp:
         tree, control = os.path.join(tmp, "tree"), os.path.join(tmp, "DEBIAN")
         run("dpkg-deb", "-x", deb, tree)
         run("dpkg-deb", "-e", deb, control)
-        programs = check_programs(tree, depends)
+        programs = check_programs(tree, depends, arch)
         check_docs(tree, args.version)
         check_md5sums(tree, control)
+        try:
+            check_runs(tree, args.version, args.run_with)
+        except OSError as e:
+            fail(f"cannot run the {arch} programs here ({e}); --run-with names an emulator")
 
     for p in problems:
         print(p)
