@@ -48,7 +48,11 @@ install(FILES ${CMAKE_BINARY_DIR}/man/changelog.gz ${numera_package_dir}/copyrig
 # Each program: its man page built with it, so a build of the programs
 # alone (scripts/run) can be packaged; bound at start, so that relro makes
 # the whole GOT read-only; stripped as dh_strip strips (cpack's plain strip
-# keeps the compilers' .comment notes).
+# keeps the compilers' .comment notes). lintian then reports no error or
+# warning; of its notes, hardening-no-fortify-functions stays because the
+# project compiles with its own flags, not dpkg-buildflags' (adding
+# _FORTIFY_SOURCE would be a choice for every build, not the package's), and
+# spelling-error-in-binary "reseted" is a message inside SQLiteCpp.
 foreach(program IN ITEMS numera numera-cli)
   if(TARGET ${program})
     add_dependencies(${program} numera_package_docs)
