@@ -90,6 +90,7 @@ int main(int argc, char** argv) {
         ->check(not_empty);
     multi_app->add_option("--runs", multi.runs, "Runs on each CPU (default 5)")->check(CLI::Range(1, 100));
     multi_app->add_flag("--json", multi.json, "Print one JSON object on stdout");
+    multi_app->add_flag("--no-history", multi.no_history, "Do not store the result in the history");
 
     StressCommandOptions stress;
     CLI::App* stress_app = app.add_subcommand(
@@ -101,6 +102,7 @@ int main(int argc, char** argv) {
         ->check(not_empty);
     stress_app->add_flag("--keep-going", stress.keep_going, "Count errors per CPU instead of stopping at the first");
     stress_app->add_flag("--json", stress.json, "Print one JSON object on stdout");
+    stress_app->add_flag("--no-history", stress.no_history, "Do not store the result in the history");
 
     try {
         app.parse(argc, argv);

@@ -5,8 +5,10 @@
 #include <cstdio>
 
 #include "cli/cli_text.h"
-#include "results/result_json.h"
 #include "cli/interrupt.h"
+#include "results/result_json.h"
+#include "results/result_runner.h"
+#include "results/result_store.h"
 #include "cli/runner_cli.h"
 #include "engine/engine_path.h"
 #include "runner/runner.h"
@@ -65,39 +67,6 @@ void print_table(const RunnerReport& report, bool hybrid) {
     }
 }
 
-void print_json(const RunnerReport& report, const RunnerMultiResult& result, const SystemInfo& info,
-                const PiEnginePath& path, bool fake) {
-    nlohmann::ordered_json cpus = nlohmann::ordered_json::array();
-    for (const RunnerWorkerReport& w : report.workers) {
-        nlohmann::ordered_json entry = cli_worker_json(w);
-        const WorkerSums s = sums_of(w);
-        entry["runs_passed"] = w.runs_passed;
-        entry["score"] = w.mean_score;
-        entry["wall_time"] = s.wall;
-        entry["processor_time"] = s.processor;
-        nlohmann::ordered_json runs = nlohmann::ordered_json::array();
-        for (const RunnerRunRecord& r : w.runs) runs.push_back(cli_run_json(r));
-        entry["runs"] = runs;
-        cpus.push_back(entry);
-    }
-    nlohmann::ordered_json out = {{"success", result.success},
-                          {"score", result.score},
-                          {"elapsed_time", result.wall_seconds},
-                          {"digits_calculated", result.digits},
-                          {"workers", result.workers},
-                          {"runs_per_worker", result.runs_per_worker},
-                          {"best_worker_score", result.best_worker_score},
-                          {"scaling", result.scaling},
-                          {"error_message", result.error_message},
-                          {"memory", cli_memory_json(report)},
-                          {"cpus", cpus},
-                          {"version", NUMERA_VERSION},
-                          {"engine", result_engine_json(result_engine_from(path))},
-                          {"system", result_machine_json(result_machine_from(info))}};
-    if (fake) out["test_fake_runs"] = true;
-    std::printf("%s\n", result_json_dump(out).c_str());
-}
-
 }  // namespace
 
 int run_multi_command(const MultiCommandOptions& options) {
@@ -133,13 +102,16 @@ int run_multi_command(const MultiCommandOptions& options) {
         config.event_context = &progress;
     }
 
+    const std::string started_at = result_utc_now();
     RunnerReport report;
     runner_run(&config, &report);
     if (show) std::fprintf(stderr, "\r\033[K");
     const RunnerMultiResult result = runner_multi_result(report);
+    ResultRecord record = result_from_multi(report, info, path, started_at);
+    record.test_fake_runs = seams.fake_ms > 0;
 
     if (options.json) {
-        print_json(report, result, info, path, seams.fake_ms > 0);
+        std::printf("%s\n", result_json_dump(result_to_json(record)).c_str());
     } else {
         cli_print_memory_note(report, stdout);
         cli_print_pin_notes(report, stdout);
@@ -153,9 +125,14 @@ int run_multi_command(const MultiCommandOptions& options) {
         }
     }
     std::fflush(stdout);
+    const bool stopped = report.end == RunnerEnd::stopped && !report.has_error;
+    if (!options.no_history && !stopped && !record.test_fake_runs) {
+        const std::string problem = result_history_store(record, result_history_default_path());
+        if (!problem.empty()) std::fprintf(stderr, "numera-cli: %s\n", problem.c_str());
+    }
     if (!result.success) {
         std::fprintf(stderr, "numera-cli: %s\n", result.error_message.c_str());
-        return report.end == RunnerEnd::stopped && !report.has_error ? interrupt_exit_status : 1;
+        return stopped ? interrupt_exit_status : 1;
     }
     return 0;
 }

@@ -9,9 +9,11 @@ struct MultiCommandOptions {
     std::string cpus;  // --cpus LIST; empty: every CPU this process may use
     int runs = pi_benchmark_series_runs;
     bool json = false;
+    bool no_history = false;  // do not store the result in the history
 };
 
-// Runs the workers and prints the per-CPU table and the score (or JSON);
-// returns the exit status: 0 success, 1 a failed run, 2 a usage error, 130
+// Runs the workers, prints the per-CPU table and the score (or the result's
+// JSON) and stores the result in the history (not when stopped with Ctrl-C
+// or made of test fakes); returns the exit status: 0 success, 1 a failed run, 2 a usage error, 130
 // stopped with Ctrl-C.
 int run_multi_command(const MultiCommandOptions& options);

@@ -152,37 +152,6 @@ bool cli_apply_test_seams(RunnerConfig* config, CliRunnerSeams* seams, std::stri
     return true;
 }
 
-nlohmann::ordered_json cli_run_json(const RunnerRunRecord& r) {
-    return {{"run", r.run},
-            {"success", r.result.success != 0 && !r.error},
-            {"verified", r.details.outcome == PiRunOutcome::verified},
-            {"error", r.error},
-            {"error_message", r.error_message != nullptr ? r.error_message : r.result.error_message},
-            {"digits_calculated", r.result.digits_calculated},
-            {"radix", r.details.radix},
-            {"transform_error", r.details.transform_error},
-            {"iterations", r.details.iterations},
-            {"elapsed_time", r.result.elapsed_time},
-            {"score", r.result.score},
-            {"start_time", r.start_seconds},
-            {"wall_time", r.wall_seconds},
-            {"processor_time", r.processor_seconds}};
-}
-
-nlohmann::ordered_json cli_worker_json(const RunnerWorkerReport& w) {
-    return {{"cpu", w.cpu},
-            {"kind", sysinfo_cpu_kind_name(w.kind)},
-            {"pinned", w.pinned},
-            {"pin_error", w.pin_error}};
-}
-
-nlohmann::ordered_json cli_memory_json(const RunnerReport& report) {
-    return {{"available_bytes", report.available_bytes},
-            {"bytes_per_run", runner_run_bytes},
-            {"limited", report.memory_limited},
-            {"cpus_requested", report.cpus_requested}};
-}
-
 void cli_print_memory_note(const RunnerReport& report, FILE* out) {
     if (!report.memory_limited) return;
     std::vector<int32_t> used;

@@ -1,8 +1,8 @@
 // What the multi and stress commands share: choosing CPUs, durations, the
-// test seams of the runner, and the JSON of workers and runs.
+// test seams of the runner and the notes under their tables (their JSON is
+// the results layer's record).
 #pragma once
 
-#include <nlohmann/json.hpp>
 #include <optional>
 #include <set>
 #include <string>
@@ -41,15 +41,6 @@ struct CliRunnerSeams {
 // Returns false with a reason when a variable is malformed. Says on stderr
 // when runs are fakes.
 bool cli_apply_test_seams(RunnerConfig* config, CliRunnerSeams* seams, std::string* error);
-
-// One run's record, every field.
-nlohmann::ordered_json cli_run_json(const RunnerRunRecord& record);
-
-// A worker's CPU, kind and pinning.
-nlohmann::ordered_json cli_worker_json(const RunnerWorkerReport& worker);
-
-// available_bytes, memory_limited, cpus_requested.
-nlohmann::ordered_json cli_memory_json(const RunnerReport& report);
 
 // One line when the memory guard used fewer CPUs than asked for; nothing
 // otherwise.

@@ -5,8 +5,10 @@
 #include <cstdio>
 
 #include "cli/cli_text.h"
-#include "results/result_json.h"
 #include "cli/interrupt.h"
+#include "results/result_json.h"
+#include "results/result_runner.h"
+#include "results/result_store.h"
 #include "cli/runner_cli.h"
 #include "engine/engine_path.h"
 #include "runner/runner.h"
@@ -64,64 +66,6 @@ void print_report(const RunnerReport& report, bool hybrid) {
     std::printf("\n%s\n", runner_stress_verdict(report).c_str());
 }
 
-const char* end_name(RunnerEnd end) {
-    switch (end) {
-        case RunnerEnd::completed: return "completed";
-        case RunnerEnd::duration: return "duration";
-        case RunnerEnd::stopped: return "stopped";
-        case RunnerEnd::first_error: return "first_error";
-    }
-    return "";
-}
-
-nlohmann::ordered_json error_json(const RunnerRunRecord& r, int32_t cpu) {
-    return {{"cpu", cpu},
-            {"run", r.run},
-            {"time", r.start_seconds + r.wall_seconds},
-            {"time_text", runner_format_clock(r.start_seconds + r.wall_seconds)},
-            {"message", r.error_message}};
-}
-
-void print_json(const RunnerReport& report, const StressCommandOptions& options, const SystemInfo& info,
-                const PiEnginePath& path, bool fake) {
-    nlohmann::ordered_json cpus = nlohmann::ordered_json::array();
-    for (const RunnerWorkerReport& w : report.workers) {
-        nlohmann::ordered_json entry = cli_worker_json(w);
-        entry["runs_started"] = w.runs_started;
-        entry["runs_passed"] = w.runs_passed;
-        entry["runs_cancelled"] = w.runs_cancelled;
-        entry["errors"] = w.errors;
-        entry["first_error"] = w.has_error ? error_json(w.first_error, w.cpu) : nlohmann::ordered_json();
-        nlohmann::ordered_json errors = nlohmann::ordered_json::array();
-        for (const RunnerRunRecord& r : w.runs) errors.push_back(cli_run_json(r));
-        entry["error_runs"] = errors;
-        cpus.push_back(entry);
-    }
-    nlohmann::ordered_json first = nlohmann::ordered_json();
-    if (report.has_error) {
-        first = error_json(report.first_error,
-                           report.workers[static_cast<size_t>(report.first_error_worker)].cpu);
-    }
-    nlohmann::ordered_json out = {{"success", !report.has_error},
-                          {"verdict", runner_stress_verdict(report)},
-                          {"ended", end_name(report.end)},
-                          {"duration", report.duration_seconds},
-                          {"elapsed_time", report.wall_seconds},
-                          {"keep_going", options.keep_going},
-                          {"runs_passed", runner_runs_passed(report)},
-                          {"errors", runner_errors(report)},
-                          {"first_error", first},
-                          {"reference", {{"radix", report.reference_radix},
-                                         {"transform_error", report.reference_transform_error}}},
-                          {"memory", cli_memory_json(report)},
-                          {"cpus", cpus},
-                          {"version", NUMERA_VERSION},
-                          {"engine", result_engine_json(result_engine_from(path))},
-                          {"system", result_machine_json(result_machine_from(info))}};
-    if (fake) out["test_fake_runs"] = true;
-    std::printf("%s\n", result_json_dump(out).c_str());
-}
-
 }  // namespace
 
 int run_stress_command(const StressCommandOptions& options) {
@@ -169,18 +113,25 @@ int run_stress_command(const StressCommandOptions& options) {
         config.event_context = &live;
     }
 
+    const std::string started_at = result_utc_now();
     RunnerReport report;
     runner_run(&config, &report);
     erase(live);
+    ResultRecord record = result_from_stress(report, info, path, started_at, options.keep_going);
+    record.test_fake_runs = seams.fake_ms > 0;
 
     if (options.json) {
-        print_json(report, options, info, path, seams.fake_ms > 0);
+        std::printf("%s\n", result_json_dump(result_to_json(record)).c_str());
     } else {
         cli_print_memory_note(report, stdout);
         cli_print_pin_notes(report, stdout);
         print_report(report, live.hybrid);
     }
     std::fflush(stdout);
+    if (!options.no_history && !record.test_fake_runs) {
+        const std::string problem = result_history_store(record, result_history_default_path());
+        if (!problem.empty()) std::fprintf(stderr, "numera-cli: %s\n", problem.c_str());
+    }
     if (report.has_error) return 1;
     const bool cut_short = report.end == RunnerEnd::stopped && *duration > 0.0;
     return cut_short ? interrupt_exit_status : 0;

@@ -9,10 +9,12 @@ struct StressCommandOptions {
     std::string duration = "10m"; // --duration: 90s, 10m, 1h, 1h30m; 0 until stopped
     bool keep_going = false;      // count errors instead of stopping at the first
     bool json = false;
+    bool no_history = false;      // do not store the result in the history
 };
 
-// Runs the test with a live status on a terminal and prints the report
-// (or JSON); returns the exit status: 0 no errors, 1 any error, 2 a usage
+// Runs the test with a live status on a terminal, prints the report (or the
+// result's JSON) and stores it in the history (also when stopped: it is the
+// test's end; not when made of test fakes); returns the exit status: 0 no errors, 1 any error, 2 a usage
 // error, 130 stopped with Ctrl-C before a set duration ran out (with
 // --duration 0, Ctrl-C is the normal end and gives 0).
 int run_stress_command(const StressCommandOptions& options);

@@ -12,14 +12,19 @@ ResultFormatError::ResultFormatError(std::string source, std::string field, cons
       field_(std::move(field)) {}
 
 json result_run_json(const ResultRun& run) {
-    json j = {{"success", run.success},
+    json j = {{"run", run.run},
+              {"success", run.success},
               {"digits_calculated", run.digits_calculated},
               {"elapsed_time", run.elapsed_time},
               {"score", run.score},
               {"error_message", run.error_message},
               {"verified", run.verified},
-              {"radix", run.radix}};
+              {"radix", run.radix},
+              {"transform_error", run.transform_error},
+              {"iterations", run.iterations}};
+    if (run.start_time) j["start_time"] = *run.start_time;
     if (run.wall_time) j["wall_time"] = *run.wall_time;
+    if (run.processor_time) j["processor_time"] = *run.processor_time;
     return j;
 }
 
@@ -32,8 +37,13 @@ static json runs_json(const std::vector<ResultRun>& runs) {
 json result_worker_json(const ResultWorker& w) {
     json j = {{"cpu", w.cpu},
               {"kind", w.kind},
+              {"pinned", w.pinned},
+              {"pin_error", w.pin_error},
+              {"runs_started", w.runs_started},
               {"runs_passed", w.runs_passed},
+              {"runs_cancelled", w.runs_cancelled},
               {"errors", w.errors},
+              {"score", w.score},
               {"first_error", nullptr},
               {"runs", runs_json(w.runs)}};
     if (w.first_error_run > 0) {
@@ -136,6 +146,11 @@ constexpr int64_t int64_max = std::numeric_limits<int64_t>::max();
 ResultRun read_run(const Reader& in, const json& j, const std::string& path) {
     if (!j.is_object()) in.wrong(path, "an object", j);
     ResultRun run;
+    // run, transform_error and iterations came with the runner's records;
+    // results stored before them read as 0.
+    if (j.contains("run")) run.run = in.whole32(j, path, "run");
+    if (j.contains("transform_error")) run.transform_error = in.number(j, path, "transform_error");
+    if (j.contains("iterations")) run.iterations = in.whole32(j, path, "iterations");
     run.success = in.flag(j, path, "success");
     run.digits_calculated = in.whole32(j, path, "digits_calculated");
     run.elapsed_time = in.number(j, path, "elapsed_time");
@@ -143,7 +158,9 @@ ResultRun read_run(const Reader& in, const json& j, const std::string& path) {
     run.error_message = in.text(j, path, "error_message");
     run.verified = in.flag(j, path, "verified");
     run.radix = static_cast<uint32_t>(in.whole(j, path, "radix", 0, std::numeric_limits<uint32_t>::max()));
+    if (j.contains("start_time")) run.start_time = in.number(j, path, "start_time");
     if (j.contains("wall_time")) run.wall_time = in.number(j, path, "wall_time");
+    if (j.contains("processor_time")) run.processor_time = in.number(j, path, "processor_time");
     return run;
 }
 
@@ -160,8 +177,13 @@ ResultWorker read_worker(const Reader& in, const json& j, const std::string& pat
     ResultWorker w;
     w.cpu = static_cast<int32_t>(in.whole(j, path, "cpu", 0, std::numeric_limits<int32_t>::max()));
     w.kind = in.text(j, path, "kind");
+    w.pinned = in.flag(j, path, "pinned");
+    w.pin_error = in.text(j, path, "pin_error");
+    w.runs_started = in.whole(j, path, "runs_started", 0, int64_max);
     w.runs_passed = in.whole(j, path, "runs_passed", 0, int64_max);
+    w.runs_cancelled = in.whole(j, path, "runs_cancelled", 0, int64_max);
     w.errors = in.whole(j, path, "errors", 0, int64_max);
+    w.score = in.number(j, path, "score");
     const json& first = in.member(j, path, "first_error");
     const std::string first_path = Reader::join(path, "first_error");
     if (!first.is_null()) {
@@ -235,11 +257,27 @@ ResultRecord read_record(const Reader& in, const json& j, const std::string& pat
     for (size_t i = 0; i < workers.size(); ++i) {
         r.workers.push_back(read_worker(in, workers[i], Reader::join(path, "workers") + "[" + std::to_string(i) + "]"));
     }
+    if (r.mode != ResultMode::single) {
+        const std::string p = Reader::join(path, "memory");
+        const json& m = in.object(j, path, "memory");
+        r.memory.available_bytes = in.whole(m, p, "available_bytes", -1, int64_max);
+        r.memory.bytes_per_run = in.whole(m, p, "bytes_per_run", 0, int64_max);
+        r.memory.limited = in.flag(m, p, "limited");
+        const json& cpus = in.array(m, p, "cpus_requested");
+        for (size_t i = 0; i < cpus.size(); ++i) {
+            const std::string item = Reader::join(p, "cpus_requested") + "[" + std::to_string(i) + "]";
+            if (!cpus[i].is_number_integer() || cpus[i].get<int64_t>() < 0 ||
+                cpus[i].get<int64_t>() > std::numeric_limits<int32_t>::max()) {
+                in.wrong(item, "a CPU number", cpus[i]);
+            }
+            r.memory.cpus_requested.push_back(cpus[i].get<int32_t>());
+        }
+    }
     if (r.mode == ResultMode::multi) {
         const std::string p = Reader::join(path, "multi");
         const json& m = in.object(j, path, "multi");
-        r.multi.workers_requested = in.whole32(m, p, "workers_requested");
         r.multi.runs_per_worker = in.whole32(m, p, "runs_per_worker");
+        r.multi.best_worker_score = in.number(m, p, "best_worker_score");
         r.multi.scaling = in.number(m, p, "scaling");
     } else if (r.mode == ResultMode::stress) {
         const std::string p = Reader::join(path, "stress");
@@ -247,6 +285,13 @@ ResultRecord read_record(const Reader& in, const json& j, const std::string& pat
         r.stress.duration_requested = in.number(s, p, "duration_requested");
         r.stress.keep_going = in.flag(s, p, "keep_going");
         r.stress.ended_by = in.text(s, p, "ended_by");
+        if (r.stress.ended_by != "duration" && r.stress.ended_by != "stopped" && r.stress.ended_by != "first_error") {
+            in.fail(Reader::join(p, "ended_by"), "\"" + r.stress.ended_by + "\" is not duration, stopped or first_error");
+        }
+        const json& ref = in.object(s, p, "reference");
+        const std::string rp = Reader::join(p, "reference");
+        r.stress.reference_radix = static_cast<uint32_t>(in.whole(ref, rp, "radix", 0, std::numeric_limits<uint32_t>::max()));
+        r.stress.reference_transform_error = in.number(ref, rp, "transform_error");
     }
     r.version = in.text(j, path, "version");
     const json& e = in.object(j, path, "engine");
@@ -257,6 +302,7 @@ ResultRecord read_record(const Reader& in, const json& j, const std::string& pat
     r.system = read_machine(in, j);
     r.host_name = in.text(j, path, "host_name");
     if (j.contains("machine_id")) r.machine_id = in.text(j, path, "machine_id");
+    if (j.contains("test_fake_runs")) r.test_fake_runs = in.flag(j, path, "test_fake_runs");
     return r;
 }
 
@@ -298,20 +344,29 @@ json result_to_json(const ResultRecord& r, int64_t history_id) {
     json workers = json::array();
     for (const ResultWorker& w : r.workers) workers.push_back(result_worker_json(w));
     j["workers"] = std::move(workers);
+    if (r.mode != ResultMode::single) {
+        j["memory"] = {{"available_bytes", r.memory.available_bytes},
+                       {"bytes_per_run", r.memory.bytes_per_run},
+                       {"limited", r.memory.limited},
+                       {"cpus_requested", r.memory.cpus_requested}};
+    }
     if (r.mode == ResultMode::multi) {
-        j["multi"] = {{"workers_requested", r.multi.workers_requested},
-                      {"runs_per_worker", r.multi.runs_per_worker},
+        j["multi"] = {{"runs_per_worker", r.multi.runs_per_worker},
+                      {"best_worker_score", r.multi.best_worker_score},
                       {"scaling", r.multi.scaling}};
     } else if (r.mode == ResultMode::stress) {
         j["stress"] = {{"duration_requested", r.stress.duration_requested},
                        {"keep_going", r.stress.keep_going},
-                       {"ended_by", r.stress.ended_by}};
+                       {"ended_by", r.stress.ended_by},
+                       {"reference",
+                        {{"radix", r.stress.reference_radix}, {"transform_error", r.stress.reference_transform_error}}}};
     }
     j["version"] = r.version;
     j["engine"] = result_engine_json(r.engine);
     j["system"] = result_machine_json(r.system);
     j["host_name"] = r.host_name;
     if (!r.machine_id.empty()) j["machine_id"] = r.machine_id;
+    if (r.test_fake_runs) j["test_fake_runs"] = true;
     if (history_id > 0) j["history_id"] = history_id;
     return j;
 }

@@ -145,12 +145,15 @@ ResultRecord result_from_series(const BenchmarkResult& series, const BenchmarkRe
     r.score = series.score;
     for (size_t i = 0; i < started; ++i) {
         ResultRun run;
+        run.run = static_cast<int32_t>(i + 1);
         run.success = runs[i].success != 0;
         run.verified = details[i].outcome == PiRunOutcome::verified;
         run.digits_calculated = runs[i].digits_calculated;
         run.elapsed_time = runs[i].elapsed_time;
         run.score = runs[i].score;
         run.radix = details[i].radix;
+        run.transform_error = details[i].transform_error;
+        run.iterations = details[i].iterations;
         run.error_message = runs[i].error_message;
         r.runs.push_back(std::move(run));
     }
@@ -199,7 +202,7 @@ std::string result_verdict(const ResultRecord& r) {
         if (!r.success && !r.error_message.empty()) return r.error_message;
         std::string line = "No errors: " + plural(static_cast<int64_t>(r.workers.size()), "CPU", "CPUs") + ", " +
                            result_duration_text(r.elapsed_time) + ", " + plural(passed, "run", "runs");
-        if (r.stress.ended_by == "stop" && r.stress.duration_requested > 0) {
+        if (r.stress.ended_by == "stopped" && r.stress.duration_requested > 0) {
             line += " (stopped before " + result_duration_text(r.stress.duration_requested) + ")";
         }
         return line;

@@ -29,26 +29,42 @@ bool result_mode_parse(std::string_view name, ResultMode* mode);
 
 // One run: of the series, or of one worker.
 struct ResultRun {
-    bool success = false;
+    int32_t run = 0;                 // its number in the series or on its worker, from 1
+    bool success = false;            // verified, and (on a worker) not an error by the radix test
     bool verified = false;           // its digits were proven to be pi
     int32_t digits_calculated = 0;   // 0 for a failed run
-    double elapsed_time = 0;         // processor seconds of its thread
-    std::optional<double> wall_time; // wall seconds; set by the multi-core and stress runners
+    double elapsed_time = 0;         // processor seconds of the computation, as the engine timed it
     double score = 0;                // 0 for a failed run
     uint32_t radix = 0;              // radix it worked in; 0 when it failed before its radix test
+    double transform_error = 0;      // E of its radix test; the same on every sound run
+    int32_t iterations = 0;          // AGM iterations made
     std::string error_message;       // empty on success
+    // Measured by the runner (multi and stress) only: wall seconds from the
+    // release of the workers to the run's start, wall seconds of the whole
+    // run and its thread's processor seconds over that span (allocation and
+    // proof included).
+    std::optional<double> start_time;
+    std::optional<double> wall_time;
+    std::optional<double> processor_time;
 };
 
 // One worker of a multi-core run or of a stability test, pinned to one CPU.
 struct ResultWorker {
     int32_t cpu = 0;                 // logical CPU number
     std::string kind = "unknown";    // "performance", "efficiency", or "unknown" on a processor of one kind
-    std::vector<ResultRun> runs;     // multi: each run; stress: may be left empty (the counts say it)
+    bool pinned = false;             // its thread was pinned to the CPU
+    std::string pin_error;           // why not, when it was not
+    // multi: every run; stress: the runs that were errors (an hour's test
+    // makes thousands of good ones: the counts say them).
+    std::vector<ResultRun> runs;
+    int64_t runs_started = 0;
     int64_t runs_passed = 0;         // verified runs
+    int64_t runs_cancelled = 0;      // ended by a stop (not errors)
     int64_t errors = 0;              // failed runs
+    double score = 0;                // mean score of its passed runs, 0 when none
     // The first failed run on this CPU; first_error_run 0 when there was none.
-    int64_t first_error_run = 0;     // 1-based run number on this CPU
-    double first_error_time = 0;     // seconds from the release of the workers to that run's end
+    int64_t first_error_run = 0;     // its number on this CPU, from 1
+    double first_error_time = 0;     // wall seconds from the release of the workers to that run's end
     std::string first_error;         // its message
 };
 
@@ -77,18 +93,31 @@ struct ResultEngine {
     bool narrowed = false;
 };
 
+// The memory guard of a multi-core run or a stability test: fewer CPUs
+// than asked for run when their runs would not fit at once.
+struct ResultMemory {
+    int64_t available_bytes = -1;        // MemAvailable at the start; -1 unknown
+    int64_t bytes_per_run = 0;
+    bool limited = false;                // fewer CPUs ran than were asked for
+    std::vector<int32_t> cpus_requested;
+};
+
 // What only a multi-core run has.
 struct ResultMulti {
-    int32_t workers_requested = 0;  // before the memory guard cut the count; 0 unknown
     int32_t runs_per_worker = 0;
-    double scaling = 0;             // score / (workers × the fastest worker's one-run score)
+    double best_worker_score = 0;   // the highest mean score of one worker
+    double scaling = 0;             // score / (workers × best_worker_score)
 };
 
 // What only a stability test has.
 struct ResultStress {
     double duration_requested = 0;  // seconds; 0 ran until stopped
     bool keep_going = false;        // ran on after the first error
-    std::string ended_by;           // "duration", "error" or "stop"
+    std::string ended_by;           // "duration", "stopped" or "first_error"
+    // The radix test's figures every run must measure: those of the first
+    // verified run (0 when none verified).
+    uint32_t reference_radix = 0;
+    double reference_transform_error = 0;
 };
 
 struct ResultRecord {
@@ -108,6 +137,7 @@ struct ResultRecord {
     double score = 0;
     std::vector<ResultRun> runs;        // single: each run started
     std::vector<ResultWorker> workers;  // multi and stress: each CPU's worker
+    ResultMemory memory;                // multi and stress
     ResultMulti multi;                  // mode multi only
     ResultStress stress;                // mode stress only
     std::string version;                // program version that made it
@@ -115,6 +145,9 @@ struct ResultRecord {
     ResultMachine system;
     std::string host_name;
     std::string machine_id;             // stable, hashed machine identifier; "" unknown
+    // The runs were the CLI's test fakes, not pi: such a record is printed
+    // but never stored.
+    bool test_fake_runs = false;
 };
 
 // The version this program writes into its records.

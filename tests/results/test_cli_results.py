@@ -234,6 +234,14 @@ class Fast(CliCase):
             self.assertEqual(p.stderr.count("\n"), 1, p.stderr)
             self.assertEqual(p.stdout, "")
 
+    def test_test_fakes_are_printed_not_stored(self):
+        env = dict(self.env, NUMERA_TEST_FAKE_RUN_MS="20")
+        for command in (["multi", "--runs", "1", "--json"], ["stress", "--duration", "1s", "--json"]):
+            result = json.loads(self.cli(*command, env=env).stdout)
+            self.assertValid(result)
+            self.assertIs(result["test_fake_runs"], True)
+        self.assertFalse(os.path.exists(self.db))
+
     def test_unreadable_files_name_file_and_field(self):
         broken = self.path("broken.json")
         with open(fixture("fixture-bravo-single.json"), encoding="utf-8") as f:
@@ -330,6 +338,24 @@ class Slow(CliCase):
             chromium("--print-to-pdf=" + os.path.join(SHOTS, "report-print.pdf"), "--no-pdf-header-footer",
                      "file://" + page)
 
+    def test_multi_core_and_stability_results_are_stored(self):
+        multi = json.loads(self.cli("multi", "--runs", "1", "--json").stdout)
+        self.assertValid(multi)
+        p = self.cli("stress", "--duration", "5s", "--json")
+        stress = json.loads(p.stdout)
+        self.assertValid(stress)
+        self.assertTrue(stress["verdict"].startswith("No errors: "), stress["verdict"])
+        self.cli("multi", "--runs", "1", "--no-history")
+        listed = json.loads(self.cli("history", "--json").stdout)
+        self.assertEqual([r["result_id"] for r in listed["results"]], [stress["result_id"], multi["result_id"]])
+        lines = self.cli("history").stdout.splitlines()
+        self.assertIn(stress["verdict"], lines[1])
+        self.assertRegex(lines[2], r"\bmulti\s+%d\b" % multi["score"])
+        j = json.loads(self.cli("compare", "best:multi", "last:stress", "--json").stdout)
+        self.assertValid(j, "comparison")
+        self.assertEqual(j["not_comparable_because"], ["different mode: multi vs stress"])
+        self.assertEqual(len(j["cpus"]), len(multi["workers"]))
+
     def test_no_history_and_unopenable_history(self):
         self.cli("--runs", "1", "--no-history")
         self.assertFalse(os.path.exists(os.path.dirname(self.db)))
@@ -358,6 +384,17 @@ class Slow(CliCase):
         dom.feed(dump_dom(os.path.join(work, "report.html")))
         self.assertEqual(len(dom.rows), 1)
         self.assertTrue(dom.rows[0]["attrs"]["data-single"])
+
+        # The GNU parallel line, with this machine (":") for the fleet and
+        # one run for five.
+        block = re.search(r"<!-- tested: with --sshlogin : \(this machine\) -->\s*```sh\n(.*?)```", text, re.S)
+        self.assertIsNotNone(block, "the README's parallel example is marked")
+        script = block.group(1).replace("node1,node2,node3", ":").replace("numera-cli --json", "numera-cli --runs 1 --json")
+        p = subprocess.run(["bash", "-euo", "pipefail", "-c", script], cwd=work, env=env,
+                           capture_output=True, text=True, timeout=600)
+        self.assertEqual(p.returncode, 0, p.stdout + p.stderr)
+        with open(os.path.join(work, "results", "_.json"), encoding="utf-8") as f:
+            self.assertValid(json.load(f))
 
 
 if __name__ == "__main__":

@@ -56,8 +56,11 @@ private:
     fs::path path_;
 };
 
-ResultRun sample_run(double seconds, bool ok = true) {
+ResultRun sample_run(double seconds, bool ok = true, int32_t number = 1) {
     ResultRun run;
+    run.run = number;
+    run.transform_error = 1.52587890625e-05;
+    run.iterations = 19;
     run.success = ok;
     run.verified = ok;
     run.digits_calculated = ok ? 8388608 : 0;
@@ -88,24 +91,32 @@ ResultRecord sample(ResultMode mode, double score = 700, const std::string& star
     r.host_name = "synthetic-host";
     if (mode == ResultMode::single) {
         r.score = score;
-        r.runs = {sample_run(3.5), sample_run(3.6)};
+        r.runs = {sample_run(3.5), sample_run(3.6, true, 2)};
         r.elapsed_time = 7.1;
     } else if (mode == ResultMode::multi) {
         r.score = score;
         r.elapsed_time = 7.4;
-        r.multi = {2, 2, 0.97};
+        r.multi = {2, 700, 0.97};
+        r.memory = {24 << 30, 78 << 20, false, {0, 1}};
         for (int32_t cpu : {0, 1}) {
             ResultWorker w;
             w.cpu = cpu;
-            w.runs = {sample_run(3.6), sample_run(3.7)};
+            w.pinned = true;
+            w.runs = {sample_run(3.6), sample_run(3.7, true, 2)};
+            w.runs[0].start_time = 0;
             w.runs[0].wall_time = 3.65;
+            w.runs[0].processor_time = 3.64;
+            w.runs[1].start_time = 3.65;
             w.runs[1].wall_time = 3.72;
-            w.runs_passed = 2;
+            w.runs[1].processor_time = 3.71;
+            w.runs_started = w.runs_passed = 2;
+            w.score = 690;
             r.workers.push_back(w);
         }
     } else {
         r.elapsed_time = 600.2;
-        r.stress = {600, true, "duration"};
+        r.stress = {600, true, "duration", 10000, 1.52587890625e-05};
+        r.memory = {24 << 30, 78 << 20, false, {0, 1}};
         for (int32_t cpu : {0, 1}) {
             ResultWorker w;
             w.cpu = cpu;
@@ -153,10 +164,20 @@ TEST(ResultJson, EveryModeReadsBackAsWritten) {
         SCOPED_TRACE(result_mode_name(mode));
         ResultRecord r = sample(mode);
         r.machine_id = "5b1e0c4a";
+        r.test_fake_runs = mode == ResultMode::multi;
         const std::vector<ResultRecord> back = result_parse(dump(result_to_json(r)), "memory");
         ASSERT_EQ(back.size(), 1u);
         EXPECT_EQ(dump(result_to_json(back[0])), dump(result_to_json(r)));
     }
+    // Runs stored before they carried their number and radix-test figures
+    // read with zeros.
+    ResultJson older = result_to_json(sample(ResultMode::single));
+    for (const char* field : {"run", "transform_error", "iterations"}) older["runs"][1].erase(field);
+    const ResultRun run = result_parse(dump(older), "older").at(0).runs.at(1);
+    EXPECT_EQ(run.run, 0);
+    EXPECT_EQ(run.iterations, 0);
+    EXPECT_EQ(run.score, 699);
+
     const std::vector<ResultRecord> list = {sample(ResultMode::single), sample(ResultMode::stress)};
     const std::vector<ResultRecord> back = result_parse(dump(result_list_json(list, {4, 9})), "memory");
     ASSERT_EQ(back.size(), 2u);
@@ -335,7 +356,7 @@ TEST(ResultRecord, StressVerdicts) {
     EXPECT_EQ(result_verdict(r), "No errors: 2 CPUs, 10:00, 1,160 runs");
     r.elapsed_time = 3725;
     EXPECT_EQ(result_verdict(r), "No errors: 2 CPUs, 1:02:05, 1,160 runs");
-    r.stress.ended_by = "stop";
+    r.stress.ended_by = "stopped";
     r.stress.duration_requested = 7200;
     EXPECT_EQ(result_verdict(r), "No errors: 2 CPUs, 1:02:05, 1,160 runs (stopped before 2:00:00)");
 }
@@ -743,7 +764,8 @@ TEST(ResultRunner, MultiCoreRecordCarriesEveryWorkerAndRun) {
     EXPECT_EQ(r.score, multi.score);
     EXPECT_EQ(r.multi.scaling, multi.scaling);
     EXPECT_EQ(r.elapsed_time, report.wall_seconds);
-    EXPECT_EQ(r.multi.workers_requested, 2);
+    EXPECT_EQ(r.memory.cpus_requested, (std::vector<int32_t>{0, 1}));
+    EXPECT_EQ(r.multi.best_worker_score, multi.best_worker_score);
     EXPECT_EQ(r.multi.runs_per_worker, 3);
     ASSERT_EQ(r.workers.size(), 2u);
     EXPECT_EQ(r.workers[1].kind, "efficiency");
@@ -781,8 +803,8 @@ TEST(ResultRunner, StressVerdictIsTheRunnersWord) {
     };
     const std::vector<Case> cases = {
         {"clean", 0.12, false, {}, 0, "duration", true},
-        {"stopped early", 30, false, {}, 0.1, "stop", true},
-        {"first error", 30, false, {{1, 3}}, 0, "error", false},
+        {"stopped early", 30, false, {}, 0.1, "stopped", true},
+        {"first error", 30, false, {{1, 3}}, 0, "first_error", false},
         {"keep going", 0.15, true, {{0, 1}, {1, 2}, {1, 4}}, 0, "duration", false},
     };
     for (Case c : cases) {
