@@ -8,6 +8,7 @@
 #include "cli/multi_command.h"
 #include "cli/results_commands.h"
 #include "cli/series_command.h"
+#include "cli/store_cli.h"
 #include "cli/stress_command.h"
 #include "engine/engine_path.h"
 #include "results/result_json.h"
@@ -46,6 +47,13 @@ int main(int argc, char** argv) {
                    "Write the verified digits of the last successful run to FILE")
         ->type_name("FILE");
     app.add_flag("--no-history", series.no_history, "Do not store the result in the history");
+    // One store for whichever command runs: postgresql://USER@HOST/DB, a
+    // libpq key=value string or sqlite:PATH; passwords from ~/.pgpass or
+    // PGPASSWORD, not from here.
+    std::string store_text;
+    const char* store_help = "Where results are kept and read: postgresql://USER@HOST/DB, key=value, sqlite:PATH "
+                             "(default: NUMERA_STORE, else the local history)";
+    app.add_option("--store", store_text, store_help)->type_name("URL");
     app.add_flag("--system-info", system_info_only, "Print the machine facts and exit");
     app.require_subcommand(0, 1);
 
@@ -55,6 +63,7 @@ int main(int argc, char** argv) {
         ->check(CLI::NonNegativeNumber);
     CLI::Option* history_json = history_cmd->add_flag("--json", history.json, "As JSON");
     history_cmd->add_flag("--csv", history.csv, "As CSV")->excludes(history_json);
+    history_cmd->add_option("--store", store_text, store_help)->type_name("URL");
 
     ExportCommandOptions export_options;
     bool export_as_json = false;  // the default; named for symmetry with --csv
@@ -63,6 +72,7 @@ int main(int argc, char** argv) {
     export_cmd->add_flag("--csv", export_options.csv, "As CSV (RFC 4180, with a header row)")->excludes(export_json);
     export_cmd->add_option("-o,--output", export_options.output, "Write to FILE (whole or not at all)")
         ->type_name("FILE");
+    export_cmd->add_option("--store", store_text, store_help)->type_name("URL");
 
     CompareCommandOptions compare;
     CLI::App* compare_cmd = app.add_subcommand(
@@ -71,14 +81,29 @@ int main(int argc, char** argv) {
     compare_cmd->add_option("A", compare.a, "The first result")->required();
     compare_cmd->add_option("B", compare.b, "The second result")->required();
     compare_cmd->add_flag("--json", compare.json, "As JSON");
+    compare_cmd->add_option("--store", store_text, store_help)->type_name("URL");
 
     ReportCommandOptions report;
     CLI::App* report_cmd =
-        app.add_subcommand("report", "One self-contained HTML page from result files of any number of machines");
-    report_cmd->add_option("FILE", report.files, "Result files (numera-cli --json, export --json)")->required();
+        app.add_subcommand("report", "One self-contained HTML page from result files, or a store, of any number of machines");
+    CLI::Option* report_files =
+        report_cmd->add_option("FILE", report.files, "Result files (numera-cli --json, export --json); none: the store");
     report_cmd->add_option("-o,--output", report.output, "Write the page to FILE (default report.html)")
         ->type_name("FILE");
     report_cmd->add_option("--title", report.title, "Title of the page");
+    report_cmd->add_option("--store", store_text, store_help)->type_name("URL")->excludes(report_files);
+    report_cmd->add_option("--since", report.since, "Only results from this UTC date or time on (2025-06-01, 2025-06-01T08:00Z)")
+        ->type_name("DATE")
+        ->excludes(report_files);
+    report_cmd->add_option("--host", report.host, "Only hosts matching this pattern (* and ?, any case)")
+        ->type_name("PATTERN")
+        ->excludes(report_files);
+
+    SyncCommandOptions sync;
+    CLI::App* sync_cmd = app.add_subcommand(
+        "sync", "Deliver the results waiting for a shared store (without --store: to every store they wait for)");
+    sync_cmd->add_option("--store", sync.store, store_help)->type_name("URL");
+    sync_cmd->add_flag("--all", sync.all, "Also every result of the local history not yet delivered to the store");
 
     MultiCommandOptions multi;
     CLI::App* multi_app = app.add_subcommand(
@@ -117,6 +142,19 @@ int main(int argc, char** argv) {
         return 2;
     }
 
+    if (*sync_cmd) return run_sync_command(sync);
+    ResultStoreUrl store;
+    std::string store_error;
+    if (!cli_store_choose(store_text, &store, &store_error)) {
+        std::cerr << "numera-cli: " << store_error << "\nRun with --help for more information.\n";
+        return 2;
+    }
+    if (!report.since.empty() && !result_since_parse(report.since, &report.since)) {
+        std::cerr << "numera-cli: --since: write a UTC date or time such as 2025-06-01 or 2025-06-01T08:00Z\n"
+                  << "Run with --help for more information.\n";
+        return 2;
+    }
+    series.store = history.store = export_options.store = compare.store = report.store = store;
     if (*history_cmd) return run_history_command(history);
     if (*export_cmd) return run_export_command(export_options);
     if (*compare_cmd) return run_compare_command(compare);

@@ -18,9 +18,9 @@ int fail(const std::string& message) {
     return 1;
 }
 
-// The history's results as asked; an empty history when there is no file yet.
-std::vector<StoredResult> history_results(const ResultQuery& query) {
-    const std::unique_ptr<ResultStore> store = result_history_open_existing(result_history_default_path());
+// The store's results as asked; an empty history when there is no file yet.
+std::vector<StoredResult> history_results(const ResultStoreUrl& url, const ResultQuery& query) {
+    const std::unique_ptr<ResultStore> store = result_store_open_existing(url);
     if (!store) return {};
     return store->list(query);
 }
@@ -64,7 +64,7 @@ std::string history_table(const std::vector<StoredResult>& results) {
 
 // A result named on the command line: the one result of a file, or one in
 // the history.
-std::optional<ResultSide> resolve(const std::string& text, std::string* error) {
+std::optional<ResultSide> resolve(const std::string& text, const ResultStoreUrl& url, std::string* error) {
     ResultReference ref;
     if (!result_reference_parse(text, &ref, error)) return std::nullopt;
     if (ref.kind == ResultReference::Kind::file) {
@@ -75,12 +75,11 @@ std::optional<ResultSide> resolve(const std::string& text, std::string* error) {
         }
         return ResultSide{text, std::move(records.front())};
     }
-    const std::filesystem::path path = result_history_default_path();
-    const std::unique_ptr<ResultStore> store = result_history_open_existing(path);
+    const std::unique_ptr<ResultStore> store = result_store_open_existing(url);
     std::optional<StoredResult> found;
     if (store) found = result_store_find(*store, ref);
     if (!found) {
-        *error = "no result \"" + text + "\" in the history (" + path.string() + ")";
+        *error = "no result \"" + text + "\" in " + (url.kind == ResultStoreUrl::Kind::history ? "the history (" + url.display + ")" : url.display);
         return std::nullopt;
     }
     std::string label = text;
@@ -94,13 +93,15 @@ int run_history_command(const HistoryCommandOptions& options) {
     try {
         ResultQuery query;
         query.limit = options.limit;
-        const std::vector<StoredResult> results = history_results(query);
+        const std::vector<StoredResult> results = history_results(options.store, query);
         if (options.json) {
             std::printf("%s\n", result_json_dump(list_json(results)).c_str());
         } else if (options.csv) {
             std::fputs(result_csv(results).c_str(), stdout);
         } else if (results.empty()) {
-            std::printf("No results in the history yet (%s).\n", result_history_default_path().c_str());
+            std::printf("No results in %s yet.\n", options.store.kind == ResultStoreUrl::Kind::history
+                                                         ? ("the history (" + options.store.display + ")").c_str()
+                                                         : options.store.display.c_str());
         } else {
             std::fputs(history_table(results).c_str(), stdout);
         }
@@ -112,7 +113,7 @@ int run_history_command(const HistoryCommandOptions& options) {
 
 int run_export_command(const ExportCommandOptions& options) {
     try {
-        std::vector<StoredResult> results = history_results(ResultQuery{});
+        std::vector<StoredResult> results = history_results(options.store, ResultQuery{});
         std::reverse(results.begin(), results.end());
         const std::string text = options.csv ? result_csv(results) : result_json_dump(list_json(results)) + "\n";
         if (options.output.empty() || options.output == "-") {
@@ -129,9 +130,9 @@ int run_export_command(const ExportCommandOptions& options) {
 int run_compare_command(const CompareCommandOptions& options) {
     try {
         std::string error;
-        std::optional<ResultSide> a = resolve(options.a, &error);
+        std::optional<ResultSide> a = resolve(options.a, options.store, &error);
         if (!a) return fail(error);
-        std::optional<ResultSide> b = resolve(options.b, &error);
+        std::optional<ResultSide> b = resolve(options.b, options.store, &error);
         if (!b) return fail(error);
         const ResultComparison comparison = result_compare(std::move(*a), std::move(*b));
         if (options.json) {
@@ -147,6 +148,16 @@ int run_compare_command(const CompareCommandOptions& options) {
 
 int run_report_command(const ReportCommandOptions& options) {
     std::vector<ResultRecord> results;
+    if (options.files.empty()) {
+        try {
+            ResultQuery query;
+            query.since = options.since;
+            query.host = options.host;
+            for (StoredResult& s : history_results(options.store, query)) results.push_back(std::move(s.record));
+        } catch (const std::exception& e) {
+            return fail(std::string(e.what()) + "; no report written");
+        }
+    }
     int bad = 0;
     for (const std::string& file : options.files) {
         try {

@@ -10,6 +10,7 @@
 #include "cli/cli_text.h"
 #include "cli/digits_file.h"
 #include "cli/interrupt.h"
+#include "cli/store_cli.h"
 #include "engine/engine_path.h"
 #include "engine/hp_number.h"
 #include "results/result_json.h"
@@ -133,10 +134,7 @@ int run_series_command(const SeriesCommandOptions& options) {
 
     // Printed first, stored after: a slow or broken history never holds
     // the result back.
-    if (!options.no_history && !interrupt_requested()) {
-        const std::string problem = result_history_store(record, result_history_default_path());
-        if (!problem.empty()) std::fprintf(stderr, "numera-cli: %s\n", problem.c_str());
-    }
+    if (!interrupt_requested()) cli_store_result(record, options.store, options.no_history);
 
     if (result.success == 0) {
         std::fprintf(stderr, "numera-cli: %s\n", result.error_message);

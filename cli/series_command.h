@@ -4,6 +4,7 @@
 #include <string>
 
 #include "engine/benchmark.h"
+#include "results/result_store_url.h"
 
 struct SeriesCommandOptions {
     int runs = pi_benchmark_series_runs;
@@ -11,6 +12,7 @@ struct SeriesCommandOptions {
     bool verbose = false;       // one line per AGM iteration
     std::string digits_out;     // empty: no digits file
     bool no_history = false;    // do not store the result in the history
+    ResultStoreUrl store;       // --store or NUMERA_STORE
 };
 
 // Runs the series, prints it and stores it in the history (a series

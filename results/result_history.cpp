@@ -15,6 +15,7 @@
 
 #include "results/result_json.h"
 #include "results/result_store.h"
+#include "results/result_store_url.h"
 
 namespace fs = std::filesystem;
 
@@ -53,6 +54,14 @@ constexpr const char* migrations[] = {
     "CREATE INDEX results_by_time ON results (started_at, id);"
     "CREATE INDEX results_by_score ON results (mode, success, score);"
     "CREATE INDEX results_by_machine ON results (host_name, machine_id);",
+    // 3: the results waiting for a shared store (delivered_at NULL) and
+    // when each was delivered; store is the store's name without password.
+    "CREATE TABLE deliveries ("
+    "  result_id TEXT NOT NULL REFERENCES results (result_id),"
+    "  store TEXT NOT NULL,"
+    "  delivered_at TEXT,"
+    "  PRIMARY KEY (result_id, store));"
+    "CREATE INDEX deliveries_waiting ON deliveries (store) WHERE delivered_at IS NULL;",
 };
 constexpr int history_schema_version = static_cast<int>(std::size(migrations));
 
@@ -166,13 +175,17 @@ public:
     }
 
     std::vector<StoredResult> list(const ResultQuery& q) override {
-        std::string sql = "SELECT id, record FROM results";
-        if (q.mode) sql += " WHERE mode = ?";
+        std::string sql = "SELECT id, record FROM results WHERE 1";
+        if (q.mode) sql += " AND mode = ?";
+        if (!q.since.empty()) sql += " AND started_at >= ?";
+        if (!q.host.empty()) sql += " AND host_name LIKE ? ESCAPE '\\'";
         sql += " ORDER BY started_at DESC, id DESC";
         if (q.limit > 0) sql += " LIMIT ?";
         return select(sql, [&](SQLite::Statement& s) {
             int i = 1;
             if (q.mode) s.bind(i++, result_mode_name(*q.mode));
+            if (!q.since.empty()) s.bind(i++, q.since);
+            if (!q.host.empty()) s.bind(i++, result_host_pattern_like(q.host));
             if (q.limit > 0) s.bind(i, q.limit);
         });
     }

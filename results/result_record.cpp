@@ -4,9 +4,12 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <random>
+
+#include "results/result_machine_id.h"
 
 #ifndef NUMERA_VERSION
 #define NUMERA_VERSION "0"
@@ -84,6 +87,8 @@ std::string result_utc_now() {
 }
 
 std::string result_host_name() {
+    // Test seam: another machine's name, to play a fleet on one machine.
+    if (const char* name = std::getenv("NUMERA_TEST_HOST_NAME")) return name;
     char name[256] = {};
     if (gethostname(name, sizeof name - 1) != 0) return {};
     return name;
@@ -161,6 +166,7 @@ ResultRecord result_from_series(const BenchmarkResult& series, const BenchmarkRe
     r.engine = result_engine_from(path);
     r.system = result_machine_from(info);
     r.host_name = result_host_name();
+    r.machine_id = result_machine_id();
     return r;
 }
 
