@@ -84,17 +84,26 @@ public:
         int64_t id = 0;
         guard("cannot store the result", [&] {
             pqxx::work tx(*connection_);
+            // Looked up first: an insert that finds the result already there
+            // still uses up a row number.
+            const std::string result_id = utf8(r.result_id);
+            pqxx::result row = tx.exec_params("SELECT id FROM numera_results WHERE result_id = $1", result_id);
+            if (!row.empty()) {
+                id = row[0][0].as<int64_t>();
+                return;
+            }
             const std::string record =
                 result_to_json(r).dump(-1, ' ', false, ResultJson::error_handler_t::replace);
-            pqxx::result row = tx.exec_params(
+            row = tx.exec_params(
                 "INSERT INTO numera_results (result_id, started_at, mode, success, score, elapsed_time, record,"
                 " host_name, machine_id, cpu_model, version, engine_transform, engine_word_loops)"
                 " VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9, $10, $11, $12, $13)"
                 " ON CONFLICT (result_id) DO NOTHING RETURNING id",
-                utf8(r.result_id), utf8(r.started_at), result_mode_name(r.mode), r.success, r.score, r.elapsed_time,
+                result_id, utf8(r.started_at), result_mode_name(r.mode), r.success, r.score, r.elapsed_time,
                 record, utf8(r.host_name), utf8(r.machine_id), utf8(r.system.cpu_model), utf8(r.version),
                 utf8(r.engine.transform), utf8(r.engine.word_loops));
-            if (row.empty()) row = tx.exec_params("SELECT id FROM numera_results WHERE result_id = $1", utf8(r.result_id));
+            // Another machine delivered the same result a moment ago.
+            if (row.empty()) row = tx.exec_params("SELECT id FROM numera_results WHERE result_id = $1", result_id);
             if (row.empty()) throw ResultStoreError(url_.display + ": the stored result is gone");
             id = row[0][0].as<int64_t>();
             tx.commit();

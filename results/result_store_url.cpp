@@ -154,10 +154,13 @@ bool result_store_url_parse(std::string_view text, ResultStoreUrl* url, std::str
     url->conninfo = std::string(text);
     if (starts_with(text, "postgresql://") || starts_with(text, "postgres://")) {
         parse_uri(text, url);
+        // A password may also stand elsewhere (a value libpq cannot use).
+        url->display = result_store_scrub(url->display, *url);
         return true;
     }
     if (text.find('=') != std::string_view::npos) {
         const bool ok = parse_keywords(text, url);
+        url->display = result_store_scrub(url->display, *url);
         if (!ok) {
             *url = ResultStoreUrl{};
             *error = "not a libpq connection string: write key=value pairs, such as host=db.example dbname=numera";
