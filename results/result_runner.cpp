@@ -1,5 +1,7 @@
 #include "results/result_runner.h"
 
+#include "results/result_machine_id.h"
+
 namespace {
 
 ResultRun run_of(const RunnerRunRecord& r) {
@@ -58,6 +60,7 @@ ResultRecord common(const RunnerReport& report, ResultMode mode, const SystemInf
     r.engine = result_engine_from(path);
     r.system = result_machine_from(info);
     r.host_name = result_host_name();
+    r.machine_id = result_machine_id();
     return r;
 }
 

@@ -30,8 +30,8 @@ struct StoredResult {
 struct ResultQuery {
     int64_t limit = 0;                // at most this many; 0 all
     std::optional<ResultMode> mode;   // only this mode
-    std::string since;                // started at or after this "YYYY-MM-DDTHH:MM:SSZ"; "" any time
-    std::string host;                 // host names matching this pattern (* and ?, any case); "" every host
+    std::string since = {};           // started at or after this "YYYY-MM-DDTHH:MM:SSZ"; "" any time
+    std::string host = {};            // host names matching this pattern (* and ?, any case); "" every host
 };
 
 // A result named on the command line.

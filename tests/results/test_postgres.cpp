@@ -8,7 +8,11 @@
 #include <pwd.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <fcntl.h>
 #include <unistd.h>
+
+#include <csignal>
+#include <cerrno>
 
 #include <cstdlib>
 #include <filesystem>
@@ -84,6 +88,7 @@ public:
             ASSERT_EQ(::chown(dir_.c_str(), pw->pw_uid, pw->pw_gid), 0);
             as_server_ = "runuser -u postgres -- ";
         }
+        watch();
         const auto [status, out] = shell(as_server_ + NUMERA_PG_BINDIR "/initdb -D " + data() +
                                          " -U postgres -E UTF8 --locale=C.UTF-8 --auth-local=trust");
         ASSERT_EQ(status, 0) << out;
@@ -145,6 +150,34 @@ public:
 
 private:
     std::string data() const { return dir_.string() + "/data"; }
+
+    // A program killed halfway (a signal, a closed pipe, a sanitizer) must
+    // not leave its server running: a child waits for the end of a pipe
+    // that only this process holds open, then stops the server and removes
+    // its folder.
+    void watch() {
+        int fds[2];
+        ASSERT_EQ(::pipe2(fds, O_CLOEXEC), 0);
+        const pid_t pid = ::fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            ::close(fds[1]);
+            for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) ::signal(sig, SIG_IGN);
+            char c;
+            for (;;) {
+                const ssize_t n = ::read(fds[0], &c, 1);
+                if (n > 0 || (n < 0 && errno == EINTR)) continue;
+                break;
+            }
+            const std::string stop = as_server_ + NUMERA_PG_BINDIR "/pg_ctl -D " + data() +
+                                     " -m immediate -w stop >/dev/null 2>&1";
+            if (fs::exists(data() + "/postmaster.pid")) (void)std::system(stop.c_str());
+            std::error_code ec;
+            fs::remove_all(dir_, ec);
+            _exit(0);
+        }
+        ::close(fds[0]);  // fds[1] stays open until this process ends
+    }
 
     fs::path dir_;
     std::string as_server_;
@@ -708,6 +741,32 @@ TEST(FleetCli, SyncHistoryAndReportFromTheStore) {
     EXPECT_EQ(status, 2) << out;
     EXPECT_EQ(out.find("Cli-Pw-56"), std::string::npos) << out;
     server->start();
+}
+
+// The outage from the outside, with a real benchmark run: printed, kept,
+// then delivered once by sync.
+TEST(FleetCliRun, ServerDownThenSync) {
+    const std::string db = server->create_database();
+    const std::string url = server->url("postgres", db);
+    result_postgres_open(store_url(url));
+    const TempDir dir;
+    const std::string cli = "XDG_DATA_HOME=" + dir.path().string() + " NUMERA_TEST_HOST_NAME=outage-host " + NUMERA_CLI_PATH;
+    server->stop();
+    auto [status, out] = shell(cli + " --runs 1 --json --store " + quoted(url));
+    server->start();
+    EXPECT_EQ(status, 0) << out;
+    EXPECT_NE(out.find("\"score\""), std::string::npos) << out;
+    EXPECT_NE(out.find("kept in the local history"), std::string::npos) << out;
+    EXPECT_NE(out.find("1 result waiting"), std::string::npos) << out;
+    std::tie(status, out) = shell(cli + " history --json");
+    EXPECT_NE(out.find("outage-host"), std::string::npos) << out;
+
+    std::tie(status, out) = shell(cli + " sync");
+    EXPECT_EQ(status, 0) << out;
+    EXPECT_NE(out.find("Delivered 1 result to " + url + "; none left waiting."), std::string::npos) << out;
+    std::tie(status, out) = shell(cli + " sync");
+    EXPECT_NE(out.find("Nothing waits"), std::string::npos) << out;
+    EXPECT_EQ(server->value(db, "SELECT count(*) || ' ' || min(host_name) FROM numera_results"), "1 outage-host");
 }
 
 int main(int argc, char** argv) {
