@@ -116,6 +116,7 @@ int main(int argc, char** argv) {
     multi_app->add_option("--runs", multi.runs, "Runs on each CPU (default 5)")->check(CLI::Range(1, 100));
     multi_app->add_flag("--json", multi.json, "Print one JSON object on stdout");
     multi_app->add_flag("--no-history", multi.no_history, "Do not store the result in the history");
+    multi_app->add_option("--store", store_text, store_help)->type_name("URL");
 
     StressCommandOptions stress;
     CLI::App* stress_app = app.add_subcommand(
@@ -128,6 +129,7 @@ int main(int argc, char** argv) {
     stress_app->add_flag("--keep-going", stress.keep_going, "Count errors per CPU instead of stopping at the first");
     stress_app->add_flag("--json", stress.json, "Print one JSON object on stdout");
     stress_app->add_flag("--no-history", stress.no_history, "Do not store the result in the history");
+    stress_app->add_option("--store", store_text, store_help)->type_name("URL");
 
     try {
         app.parse(argc, argv);
@@ -155,6 +157,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     series.store = history.store = export_options.store = compare.store = report.store = store;
+    multi.store = stress.store = store;
     if (*history_cmd) return run_history_command(history);
     if (*export_cmd) return run_export_command(export_options);
     if (*compare_cmd) return run_compare_command(compare);

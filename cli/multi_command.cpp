@@ -6,6 +6,7 @@
 
 #include "cli/cli_text.h"
 #include "cli/interrupt.h"
+#include "cli/store_cli.h"
 #include "results/result_json.h"
 #include "results/result_runner.h"
 #include "results/result_store.h"
@@ -126,10 +127,7 @@ int run_multi_command(const MultiCommandOptions& options) {
     }
     std::fflush(stdout);
     const bool stopped = report.end == RunnerEnd::stopped && !report.has_error;
-    if (!options.no_history && !stopped && !record.test_fake_runs) {
-        const std::string problem = result_history_store(record, result_history_default_path());
-        if (!problem.empty()) std::fprintf(stderr, "numera-cli: %s\n", problem.c_str());
-    }
+    if (!stopped && !record.test_fake_runs) cli_store_result(record, options.store, options.no_history);
     if (!result.success) {
         std::fprintf(stderr, "numera-cli: %s\n", result.error_message.c_str());
         return stopped ? interrupt_exit_status : 1;

@@ -3,6 +3,8 @@
 
 #include <string>
 
+#include "results/result_store_url.h"
+
 #include "engine/benchmark.h"
 
 struct MultiCommandOptions {
@@ -10,6 +12,7 @@ struct MultiCommandOptions {
     int runs = pi_benchmark_series_runs;
     bool json = false;
     bool no_history = false;  // do not store the result in the history
+    ResultStoreUrl store;     // --store or NUMERA_STORE
 };
 
 // Runs the workers, prints the per-CPU table and the score (or the result's

@@ -99,9 +99,10 @@ int run_history_command(const HistoryCommandOptions& options) {
         } else if (options.csv) {
             std::fputs(result_csv(results).c_str(), stdout);
         } else if (results.empty()) {
-            std::printf("No results in %s yet.\n", options.store.kind == ResultStoreUrl::Kind::history
-                                                         ? ("the history (" + options.store.display + ")").c_str()
-                                                         : options.store.display.c_str());
+            const std::string where = options.store.kind == ResultStoreUrl::Kind::history
+                                          ? "the history yet (" + options.store.display + ")"
+                                          : options.store.display + " yet";
+            std::printf("No results in %s.\n", where.c_str());
         } else {
             std::fputs(history_table(results).c_str(), stdout);
         }

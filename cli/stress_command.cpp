@@ -6,6 +6,7 @@
 
 #include "cli/cli_text.h"
 #include "cli/interrupt.h"
+#include "cli/store_cli.h"
 #include "results/result_json.h"
 #include "results/result_runner.h"
 #include "results/result_store.h"
@@ -128,10 +129,7 @@ int run_stress_command(const StressCommandOptions& options) {
         print_report(report, live.hybrid);
     }
     std::fflush(stdout);
-    if (!options.no_history && !record.test_fake_runs) {
-        const std::string problem = result_history_store(record, result_history_default_path());
-        if (!problem.empty()) std::fprintf(stderr, "numera-cli: %s\n", problem.c_str());
-    }
+    if (!record.test_fake_runs) cli_store_result(record, options.store, options.no_history);
     if (report.has_error) return 1;
     const bool cut_short = report.end == RunnerEnd::stopped && *duration > 0.0;
     return cut_short ? interrupt_exit_status : 0;

@@ -4,12 +4,15 @@
 
 #include <string>
 
+#include "results/result_store_url.h"
+
 struct StressCommandOptions {
     std::string cpus;             // --cpus LIST; empty: every CPU this process may use
     std::string duration = "10m"; // --duration: 90s, 10m, 1h, 1h30m; 0 until stopped
     bool keep_going = false;      // count errors instead of stopping at the first
     bool json = false;
     bool no_history = false;      // do not store the result in the history
+    ResultStoreUrl store;         // --store or NUMERA_STORE
 };
 
 // Runs the test with a live status on a terminal, prints the report (or the

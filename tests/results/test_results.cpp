@@ -375,7 +375,7 @@ TEST_F(History, MadeOnFirstUseAtTheCurrentVersion) {
     ASSERT_TRUE(fs::exists(db()));
     EXPECT_EQ(fs::status(db().parent_path()).permissions() & fs::perms::all, fs::perms::owner_all);
     SQLite::Database check(db().string());
-    EXPECT_EQ(check.execAndGet("PRAGMA user_version").getInt(), 2);
+    EXPECT_EQ(check.execAndGet("PRAGMA user_version").getInt(), 3);
     EXPECT_EQ(check.execAndGet("PRAGMA journal_mode").getString(), "wal");
     EXPECT_EQ(check.execAndGet("SELECT count(*) FROM results").getInt(), 1);
 }
@@ -400,7 +400,7 @@ TEST_F(History, MigratesTheFirstLayout) {
     }
     EXPECT_EQ(result_history_store(sample(ResultMode::multi, 1400), db()), "");
     SQLite::Database check(db().string());
-    EXPECT_EQ(check.execAndGet("PRAGMA user_version").getInt(), 2);
+    EXPECT_EQ(check.execAndGet("PRAGMA user_version").getInt(), 3);
     EXPECT_EQ(check.execAndGet("SELECT host_name || '|' || cpu_model || '|' || engine_transform FROM results"
                                " WHERE id = 7").getString(),
               "older-host|Older CPU|x86-64-v4");
