@@ -9,6 +9,8 @@
 
 #include "about_window_controller.h"
 #include "app_constants.h"
+#include "history_recorder.h"
+#include "history_window_controller.h"
 
 namespace {
 
@@ -26,7 +28,7 @@ void centerOnScreen(QWidget* window)
 }  // namespace
 
 AppDelegate::AppDelegate()
-    : AppDelegate([](SystemInfo* info) { collect_system_info(info); }, pi_benchmark_series)
+    : AppDelegate([](SystemInfo* info) { collect_system_info(info); }, BenchmarkCoordinator::engineSeries)
 {
 }
 
@@ -52,6 +54,13 @@ void AppDelegate::applicationDidFinishLaunching()
     centerOnScreen(window_.get());
 
     mainViewController_ = new MainViewController(collect_, series_);
+    connect(mainViewController_, &MainViewController::shownResultChanged, this, &AppDelegate::updateResultActions);
+    // A result just kept appears in an open History window.
+    connect(mainViewController_->historyRecorder(), &HistoryRecorder::recorded, this, [this] {
+        if (historyWindowController_ && historyWindowController_->isVisible())
+            historyWindowController_->reload();
+    });
+    updateResultActions();
     window_->setCentralWidget(mainViewController_);
     window_->setMenuBar(menuBar_);
 
@@ -86,6 +95,64 @@ void AppDelegate::setupMenuBar()
     quit->setShortcuts(quitKeys.isEmpty() ? QList<QKeySequence>{QKeySequence(Qt::CTRL | Qt::Key_Q)}
                                           : quitKeys);
     connect(quit, &QAction::triggered, qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+
+    setupResultsMenu();
+}
+
+void AppDelegate::setupResultsMenu()
+{
+    QMenu* resultsMenu = menuBar_->addMenu(QStringLiteral("&Results"));
+
+    copyResultAction_ = resultsMenu->addAction(QStringLiteral("Copy Result"));
+    copyResultAction_->setShortcuts(QKeySequence::Copy);
+    connect(copyResultAction_, &QAction::triggered, this, [this] {
+        if (mainViewController_)
+            mainViewController_->copyResult();
+    });
+
+    saveResultAction_ = resultsMenu->addAction(QStringLiteral("Save Result\u2026"));
+    saveResultAction_->setShortcuts(QKeySequence::Save);
+    connect(saveResultAction_, &QAction::triggered, this, [this] {
+        if (mainViewController_)
+            mainViewController_->saveResult();
+    });
+
+    resultsMenu->addSeparator();
+    showHistoryAction_ = resultsMenu->addAction(QStringLiteral("Show History"));
+    // Ctrl+Y (Command-Y on macOS), and Ctrl+H, the history key of the
+    // browsers on Linux and Windows (on macOS Command-H hides the app).
+    QList<QKeySequence> historyKeys{QKeySequence(Qt::CTRL | Qt::Key_Y)};
+#ifndef Q_OS_MACOS
+    historyKeys << QKeySequence(Qt::CTRL | Qt::Key_H);
+#endif
+    showHistoryAction_->setShortcuts(historyKeys);
+    connect(showHistoryAction_, &QAction::triggered, this, &AppDelegate::showHistory);
+    updateResultActions();
+}
+
+void AppDelegate::updateResultActions()
+{
+    const bool hasResult = mainViewController_ && mainViewController_->shownResult().has_value();
+    if (copyResultAction_)
+        copyResultAction_->setEnabled(hasResult);
+    if (saveResultAction_)
+        saveResultAction_->setEnabled(hasResult);
+}
+
+void AppDelegate::showHistory()
+{
+    if (!historyWindowController_) {
+        historyWindowController_ = new HistoryWindowController(window_.get());
+        // Beside the main window where the screen has room.
+        if (window_) {
+            const QRect main = window_->frameGeometry();
+            const QScreen* screen = window_->screen();
+            const QRect wanted(QPoint(main.right() + 21, main.top()), historyWindowController_->size());
+            if (screen && screen->availableGeometry().contains(wanted))
+                historyWindowController_->move(wanted.topLeft());
+        }
+    }
+    historyWindowController_->showWindow();
 }
 
 void AppDelegate::showAbout()

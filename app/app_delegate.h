@@ -8,9 +8,11 @@
 #include <QPointer>
 
 #include "benchmark_coordinator.h"
+#include "history_window_controller.h"
 #include "main_view_controller.h"
 
 class AboutWindowController;
+class QAction;
 class QMainWindow;
 class QMenuBar;
 
@@ -18,7 +20,7 @@ class AppDelegate : public QObject {
     Q_OBJECT
 
 public:
-    // Collects the machine facts and runs pi_benchmark_series.
+    // Collects the machine facts and runs the engine's series.
     AppDelegate();
     // Same, with the fact collection and the series supplied by the caller.
     AppDelegate(MainViewController::SystemInfoCollector collect,
@@ -28,6 +30,11 @@ public:
     QMainWindow* window() const { return window_.get(); }
     MainViewController* mainViewController() const { return mainViewController_; }
     AboutWindowController* aboutWindowController() const { return aboutWindowController_; }
+    HistoryWindowController* historyWindowController() const { return historyWindowController_; }
+    // Items of the "Results" menu.
+    QAction* copyResultAction() const { return copyResultAction_; }
+    QAction* saveResultAction() const { return saveResultAction_; }
+    QAction* showHistoryAction() const { return showHistoryAction_; }
 
     // Closing the only window ends the program.
     static bool applicationShouldTerminateAfterLastWindowClosed() { return true; }
@@ -39,9 +46,14 @@ public slots:
     void applicationWillTerminate() {}
     // Shows the About window modally; returns when it is closed.
     void showAbout();
+    // Opens the History window, created once, or brings it to the front;
+    // it reads the history each time.
+    void showHistory();
 
 private:
     void setupMenuBar();
+    void setupResultsMenu();
+    void updateResultActions();
 
     MainViewController::SystemInfoCollector collect_;
     BenchmarkCoordinator::SeriesFunction series_;
@@ -49,4 +61,8 @@ private:
     QPointer<QMenuBar> menuBar_;
     QPointer<MainViewController> mainViewController_;
     QPointer<AboutWindowController> aboutWindowController_;
+    QPointer<HistoryWindowController> historyWindowController_;
+    QPointer<QAction> copyResultAction_;
+    QPointer<QAction> saveResultAction_;
+    QPointer<QAction> showHistoryAction_;
 };

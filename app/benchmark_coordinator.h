@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include "engine/benchmark.h"
 
@@ -15,13 +16,30 @@ public:
     using ProgressHandler = std::function<void(int, int, double)>;
     using CompletionHandler = std::function<void(BenchmarkResult)>;
 
+    // What a series may hand back beside its result, for the history: the
+    // record and the details of each run it started, side by side.
+    struct SeriesRuns {
+        std::vector<BenchmarkResult> results;
+        std::vector<PiRunDetails> details;
+    };
+
     // Reports one series makes: runs times iterations per run.
     static constexpr int iterationsPerSeries =
         pi_benchmark_series_runs * pi_benchmark_iterations_per_run;
 
     // A running series keeps its coordinator alive, so it must be shared.
-    // The series function is normally pi_benchmark_series.
+    // The series function is normally engineSeries.
     static std::shared_ptr<BenchmarkCoordinator> create(SeriesFunction series);
+
+    // The engine's series of five runs, keeping each run in seriesRuns.
+    static BenchmarkResult engineSeries(BenchmarkProgressFn callback, void* context);
+    // Same, each run (from 0) with the hooks `hooksOfRun` gives it (test seams).
+    using RunHooksFunction = std::function<PiRunHooks(int run)>;
+    static BenchmarkResult engineSeriesWith(BenchmarkProgressFn callback, void* context,
+                                            const RunHooksFunction& hooksOfRun);
+    // Where a series function keeps its runs: `context` is the one it was
+    // called with. Only the series' own thread touches it until it returns.
+    static SeriesRuns* seriesRuns(void* context);
 
     // Starts a series on a worker thread unless one is running; returns at
     // once. The progress handler runs on the worker thread and must only post
@@ -39,6 +57,8 @@ public:
     void setLastResult(const BenchmarkResult& result) { lastResult_ = result; }
     bool hasResult() const { return hasResult_; }
     void setHasResult(bool has) { hasResult_ = has; }
+    // The runs the last series kept (none when its function kept none).
+    const SeriesRuns& lastRuns() const { return lastRuns_; }
     int estimatedIterations() const { return estimatedIterations_; }
     void setEstimatedIterations(int iterations) { estimatedIterations_ = iterations; }
 
@@ -48,6 +68,7 @@ private:
     SeriesFunction series_;
     bool isRunning_ = false;
     BenchmarkResult lastResult_{};
+    SeriesRuns lastRuns_;
     bool hasResult_ = false;
     int estimatedIterations_ = 0;
 };

@@ -38,34 +38,20 @@ QPalette darkDesktopPalette()
 // NUMERA_TEST_REJECT_RUN=K: the series runs the real engine, but the digit
 // check of run K (from 1) rejects its result, so a failed series can be
 // looked at without a faulty machine or a change to the engine.
-struct RejectedRun {
-    int rejected;
-    int started = 0;
-};
-
 bool rejectDigits(const HpNumber*, uint32_t, void*)
 {
     return false;
 }
 
-void runRejectingOne(BenchmarkResult* result, const BenchmarkProgress* progress, void* context)
-{
-    auto* seam = static_cast<RejectedRun*>(context);
-    PiRunHooks hooks{};
-    if (++seam->started == seam->rejected)
-        hooks.verify = rejectDigits;
-    pi_benchmark_run_with(result, progress, &hooks);
-}
-
 BenchmarkCoordinator::SeriesFunction seriesRejectingRun(int run)
 {
     return [run](BenchmarkProgressFn callback, void* context) {
-        RejectedRun seam{run};
-        PiSeriesOptions options{};
-        options.runs = pi_benchmark_series_runs;
-        options.run = runRejectingOne;
-        options.run_context = &seam;
-        return pi_benchmark_series_with(callback, context, &options);
+        return BenchmarkCoordinator::engineSeriesWith(callback, context, [run](int index) {
+            PiRunHooks hooks{};
+            if (index + 1 == run)
+                hooks.verify = rejectDigits;
+            return hooks;
+        });
     };
 }
 
@@ -97,7 +83,7 @@ int main(int argc, char* argv[])
         QApplication::setPalette(darkDesktopPalette());
 
     MainViewController::SystemInfoCollector collect = [](SystemInfo* info) { collect_system_info(info); };
-    BenchmarkCoordinator::SeriesFunction series = pi_benchmark_series;
+    BenchmarkCoordinator::SeriesFunction series = BenchmarkCoordinator::engineSeries;
     if (qEnvironmentVariableIsSet("NUMERA_TEST_SYSINFO_ROOT"))
         collect = collectorFromRoot(qEnvironmentVariable("NUMERA_TEST_SYSINFO_ROOT"));
     if (const int run = qEnvironmentVariableIntValue("NUMERA_TEST_REJECT_RUN"); run > 0)
@@ -106,6 +92,10 @@ int main(int argc, char* argv[])
     AppDelegate delegate(collect, series);
     QMetaObject::invokeMethod(&delegate, &AppDelegate::applicationDidFinishLaunching,
                               Qt::QueuedConnection);
+    // NUMERA_TEST_SHOW_HISTORY=1: the History window opens at once, to be
+    // looked at without a key press.
+    if (qEnvironmentVariableIsSet("NUMERA_TEST_SHOW_HISTORY"))
+        QMetaObject::invokeMethod(&delegate, &AppDelegate::showHistory, Qt::QueuedConnection);
     const int status = QApplication::exec();
     delegate.applicationWillTerminate();
 

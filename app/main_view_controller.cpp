@@ -3,16 +3,27 @@
 #include <algorithm>
 #include <cstring>
 
+#include <QClipboard>
+#include <QDir>
 #include <QEvent>
+#include <QFileDialog>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPointer>
+#include <QSaveFile>
+#include <QStandardPaths>
 #include <QVBoxLayout>
 
 #include "card_frame.h"
 #include "circular_progress_button.h"
+#include "engine/engine_path.h"
 #include "gui_queue.h"
+#include "history_recorder.h"
 #include "palette.h"
+#include "result_texts.h"
+#include "results/result_json.h"
 #include "sysinfo/result_formatter.h"
 
 namespace {
@@ -55,7 +66,7 @@ const char rowValueProperty[] = "systemInfoRowValue";
 }  // namespace
 
 MainViewController::MainViewController(QWidget* parent)
-    : MainViewController([](SystemInfo* info) { collect_system_info(info); }, pi_benchmark_series, parent)
+    : MainViewController([](SystemInfo* info) { collect_system_info(info); }, BenchmarkCoordinator::engineSeries, parent)
 {
 }
 
@@ -72,6 +83,9 @@ void MainViewController::viewDidLoad(SystemInfoCollector collect,
                                      BenchmarkCoordinator::SeriesFunction series)
 {
     coordinator_ = BenchmarkCoordinator::create(std::move(series));
+    historyRecorder_ = new HistoryRecorder(this);
+    connect(historyRecorder_, &HistoryRecorder::recorded, this,
+            [this](const QString&, const QString& problem) { showHistoryProblem(problem); });
     systemInfo_ = SystemInfo{};
     if (collect)
         collect(&systemInfo_);
@@ -197,6 +211,17 @@ void MainViewController::setupConstraints()
     layout->addWidget(resultsContainerView_);
     layout->addWidget(systemInfoContainerView_);
     layout->addStretch(1);
+
+    // Below the stretch, so it sits at the bottom and costs no room while hidden.
+    historyNoticeLabel_ = new QLabel;
+    historyNoticeLabel_->setObjectName(QStringLiteral("historyNoticeLabel"));
+    historyNoticeLabel_->setFont(verdanaFont(11));
+    historyNoticeLabel_->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    historyNoticeLabel_->setWordWrap(true);
+    historyNoticeLabel_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    setTextColor(historyNoticeLabel_, Palette::secondaryLabelColor());
+    historyNoticeLabel_->hide();
+    layout->addWidget(historyNoticeLabel_);
 }
 
 void MainViewController::startBenchmark()
@@ -206,6 +231,13 @@ void MainViewController::startBenchmark()
     startButton_->setEnabled(false);
     startButton_->setProgress(0.0);
     message_.reset();
+    startedAt_ = result_utc_now();
+    historyNoticeLabel_->hide();
+    historyNoticeLabel_->clear();
+    if (shownResult_) {
+        shownResult_.reset();
+        emit shownResultChanged(false);
+    }
 
     QPointer<MainViewController> weakSelf(this);
     coordinator_->startBenchmark(
@@ -241,11 +273,82 @@ void MainViewController::finishBenchmark(const BenchmarkResult& result)
     if (result.success != 0) {
         message_.reset();
         updateResultsDisplay();
-        return;
+    } else {
+        const size_t length = strnlen(result.error_message, sizeof result.error_message);
+        const QString message = QString::fromUtf8(result.error_message, static_cast<qsizetype>(length));
+        showMessage(message.isEmpty() ? QStringLiteral("The benchmark failed") : message, MessageRole::Error);
     }
-    const size_t length = strnlen(result.error_message, sizeof result.error_message);
-    const QString message = QString::fromUtf8(result.error_message, static_cast<qsizetype>(length));
-    showMessage(message.isEmpty() ? QStringLiteral("The benchmark failed") : message, MessageRole::Error);
+    // Shown first, kept after: the history never holds the result back.
+    keepResult(result);
+}
+
+void MainViewController::keepResult(const BenchmarkResult& result)
+{
+    // A series stopped on request did not finish: nothing to keep.
+    if (result.success == 0 &&
+        std::strncmp(result.error_message, pi_message_cancelled, sizeof result.error_message) == 0)
+        return;
+    const BenchmarkCoordinator::SeriesRuns& runs = coordinator_->lastRuns();
+    const size_t started = std::min(runs.results.size(), runs.details.size());
+    shownResult_ = result_from_series(result, runs.results.data(), runs.details.data(), started, systemInfo_,
+                                      pi_engine_path(), startedAt_);
+    emit shownResultChanged(true);
+    historyRecorder_->record(*shownResult_);
+}
+
+void MainViewController::showHistoryProblem(const QString& problem)
+{
+    if (problem.isEmpty())
+        return;
+    historyNoticeLabel_->setText(problem);
+    historyNoticeLabel_->show();
+    fitContentHeight();
+}
+
+void MainViewController::copyResult()
+{
+    if (!shownResult_)
+        return;
+    QGuiApplication::clipboard()->setText(ResultTexts::plainTextLines(*shownResult_).join(QLatin1Char('\n')) +
+                                          QLatin1Char('\n'));
+}
+
+void MainViewController::saveResult()
+{
+    if (!shownResult_)
+        return;
+    QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (folder.isEmpty() || !QDir(folder).exists())
+        folder = QDir::homePath();
+    const QDateTime at = ResultTexts::startedAt(*shownResult_);
+    const QString name = QStringLiteral("numera-%1-%2.json")
+                             .arg(QString::fromLatin1(result_mode_name(shownResult_->mode)),
+                                  (at.isValid() ? at : QDateTime::currentDateTimeUtc())
+                                      .toLocalTime()
+                                      .toString(QStringLiteral("yyyyMMdd-HHmmss")));
+    const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Save Result"),
+                                                      QDir(folder).filePath(name),
+                                                      QStringLiteral("JSON files (*.json)"));
+    if (path.isEmpty())
+        return;
+    const QString error = saveResultTo(path);
+    if (!error.isEmpty())
+        QMessageBox::warning(this, QStringLiteral("Save Result"), error);
+}
+
+QString MainViewController::saveResultTo(const QString& path)
+{
+    if (!shownResult_)
+        return QStringLiteral("There is no result to save.");
+    const std::string text = result_json_dump(result_to_json(*shownResult_)) + "\n";
+    // Written beside it and renamed over it: a failed write leaves any
+    // earlier file as it was.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) ||
+        file.write(text.data(), static_cast<qint64>(text.size())) != static_cast<qint64>(text.size()) ||
+        !file.commit())
+        return QStringLiteral("Could not save %1: %2").arg(QDir::toNativeSeparators(path), file.errorString());
+    return {};
 }
 
 void MainViewController::showMessage(const QString& message, MessageRole role)
@@ -305,6 +408,7 @@ void MainViewController::changeEvent(QEvent* event)
         startButton_) {
         updateResultsDisplay();
         applyRowColors();
+        setTextColor(historyNoticeLabel_, Palette::secondaryLabelColor());
         resultsContainerView_->update();
         systemInfoContainerView_->update();
     }

@@ -5,14 +5,17 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <string>
 
 #include <QWidget>
 
 #include "benchmark_coordinator.h"
+#include "results/result_record.h"
 #include "sysinfo/system_info.h"
 
 class CardFrame;
 class CircularProgressButton;
+class HistoryRecorder;
 class QLabel;
 class QVBoxLayout;
 
@@ -31,7 +34,7 @@ public:
     // palette's error colour, a notice in the secondary text colour.
     enum class MessageRole { Error, Secondary };
 
-    // Collects the machine facts and runs pi_benchmark_series.
+    // Collects the machine facts and runs the engine's series.
     explicit MainViewController(QWidget* parent = nullptr);
     // Same, with the fact collection and the series supplied by the caller.
     MainViewController(SystemInfoCollector collect, BenchmarkCoordinator::SeriesFunction series,
@@ -46,6 +49,13 @@ public:
     QVBoxLayout* systemInfoStackView() const { return systemInfoStackView_; }
     const SystemInfo& systemInfo() const { return systemInfo_; }
     BenchmarkCoordinator& coordinator() const { return *coordinator_; }
+    HistoryRecorder* historyRecorder() const { return historyRecorder_; }
+    // One line under the cards, shown only when a result could not be kept
+    // in the history; the result itself is shown as always.
+    QLabel* historyNoticeLabel() const { return historyNoticeLabel_; }
+    // The result on display, successful or failed, as the history keeps
+    // it; none before the first series, while one runs and after a stop.
+    const std::optional<ResultRecord>& shownResult() const { return shownResult_; }
 
     // Starts a series unless one is running.
     void startBenchmark();
@@ -59,6 +69,19 @@ public:
     // Moves the ring to iteration / estimatedIterations, full at or past the end.
     void showProgress(int iteration);
 
+    // Puts the shown result and the machine facts on the clipboard as plain
+    // text lines. Nothing without a shown result.
+    void copyResult();
+    // Asks for a file and writes the shown result's JSON to it.
+    void saveResult();
+    // Writes the shown result's JSON to path, replacing it as a whole.
+    // Returns an empty string, or why it could not.
+    QString saveResultTo(const QString& path);
+
+signals:
+    // A result came to be shown (true), or the shown one went away (false).
+    void shownResultChanged(bool hasResult);
+
 protected:
     void changeEvent(QEvent* event) override;
 
@@ -70,6 +93,8 @@ private:
     void createSystemInfoRowWithLabel(const QString& label, const QString& value);
     void setupConstraints();
     void finishBenchmark(const BenchmarkResult& result);
+    void keepResult(const BenchmarkResult& result);
+    void showHistoryProblem(const QString& problem);
     void applyRowColors();
     void fitContentHeight();
 
@@ -85,7 +110,11 @@ private:
     QLabel* timeValueLabel_ = nullptr;
     CardFrame* systemInfoContainerView_ = nullptr;
     QVBoxLayout* systemInfoStackView_ = nullptr;
+    QLabel* historyNoticeLabel_ = nullptr;
+    HistoryRecorder* historyRecorder_ = nullptr;
     std::optional<Message> message_;
+    std::optional<ResultRecord> shownResult_;
+    std::string startedAt_;
     SystemInfo systemInfo_{};
     std::shared_ptr<BenchmarkCoordinator> coordinator_;
 };
