@@ -59,6 +59,7 @@ void HistoryWindowController::setupUI()
 
     chartView_ = new HistoryChartView;
     chartView_->setObjectName(QStringLiteral("chartView"));
+    chartView_->setAccessibleName(QStringLiteral("Scores by date"));
     layout->addWidget(chartView_, 1);
 
     const QStringList headers{QStringLiteral("Date"),   QStringLiteral("Mode"), QStringLiteral("Score"),
@@ -66,6 +67,7 @@ void HistoryWindowController::setupUI()
                               QStringLiteral("Verdict")};
     tableView_ = new QTableWidget(0, ColumnCount);
     tableView_->setObjectName(QStringLiteral("tableView"));
+    tableView_->setAccessibleName(QStringLiteral("Past results"));
     tableView_->setHorizontalHeaderLabels(headers);
     tableView_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     tableView_->setSelectionBehavior(QAbstractItemView::SelectRows);

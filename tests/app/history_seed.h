@@ -62,32 +62,51 @@ inline ResultRecord syntheticResult(ResultMode mode, const std::string& startedA
     r.score = r.success && mode != ResultMode::stress ? score : 0;
     r.elapsed_time = mode == ResultMode::stress ? 600 : (r.success ? 5 * 2513.0 / score * (mode == ResultMode::multi ? 4 : 1) : 0);
     if (mode == ResultMode::single) {
-        for (int i = 0; i < 5; ++i) {
+        for (int i = 1; i <= 5; ++i) {
             ResultRun run;
+            run.run = i;
             run.success = run.verified = r.success;
             run.digits_calculated = r.digits_calculated;
             run.elapsed_time = r.elapsed_time / 5;
             run.score = r.score;
             run.radix = 10000;
+            run.iterations = 19;
             r.runs.push_back(run);
         }
     } else {
+        // Four CPUs; a failed test's first error is on CPU 1, in its third run.
         for (int cpu = 0; cpu < 4; ++cpu) {
             ResultWorker w;
             w.cpu = cpu;
-            w.runs_passed = mode == ResultMode::stress ? 44 : 1;
+            w.pinned = true;
+            w.runs_started = w.runs_passed = mode == ResultMode::stress ? 44 : 1;
+            w.score = mode == ResultMode::multi ? r.score / 4 : 0;
             if (!r.success && cpu == 1) {
+                w.runs_passed -= 1;
                 w.errors = 1;
                 w.first_error_run = 3;
                 w.first_error_time = 192;
                 w.first_error = error;
+                ResultRun failed;
+                failed.run = 3;
+                failed.radix = 10000;
+                failed.error_message = error;
+                w.runs.push_back(failed);
             }
             r.workers.push_back(w);
         }
-        if (mode == ResultMode::multi)
-            r.multi = {4, 1, 0.97};
-        else
-            r.stress = {600, false, r.success ? "duration" : "error"};
+        r.memory.available_bytes = int64_t(12) << 30;
+        r.memory.bytes_per_run = int64_t(72) << 20;
+        r.memory.cpus_requested = {0, 1, 2, 3};
+        if (mode == ResultMode::multi) {
+            r.multi.runs_per_worker = 1;
+            r.multi.best_worker_score = r.score / 4 / 0.97;
+            r.multi.scaling = 0.97;
+        } else {
+            r.stress.duration_requested = 600;
+            r.stress.ended_by = r.success ? "duration" : "first_error";
+            r.stress.reference_radix = 10000;
+        }
     }
     r.version = "1.0.0";
     r.engine = {"x86-64-v3", "x86-64-v3", false};
