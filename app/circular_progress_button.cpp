@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include <QAccessible>
 #include <QEvent>
 #include <QLabel>
 #include <QMouseEvent>
@@ -10,6 +11,7 @@
 #include <QPainterPath>
 #include <QVariantAnimation>
 
+#include "circular_progress_button_accessible.h"
 #include "palette.h"
 
 CircularProgressButton::CircularProgressButton(QWidget* parent)
@@ -32,6 +34,13 @@ QColor CircularProgressButton::normalButtonColor()
 
 void CircularProgressButton::commonInit()
 {
+    // Once per process, before any interface of ours is asked for.
+    static const bool factoryInstalled = [] {
+        QAccessible::installFactory(CircularProgressButtonAccessible::create);
+        return true;
+    }();
+    Q_UNUSED(factoryInstalled);
+
     progress_ = 0.0;
     isHovered_ = false;
     isPressed_ = false;
@@ -74,9 +83,15 @@ void CircularProgressButton::commonInit()
 
 void CircularProgressButton::setTitle(const QString& title)
 {
+    const bool changed = title != title_;
     title_ = title;
     titleLabel_->setText(title_);
     centerTitle();
+    // The title is our accessible name unless one was set.
+    if (changed && accessibleName().isEmpty()) {
+        QAccessibleEvent event(this, QAccessible::NameChanged);
+        QAccessible::updateAccessibility(&event);
+    }
 }
 
 void CircularProgressButton::setProgress(double progress)
@@ -84,12 +99,27 @@ void CircularProgressButton::setProgress(double progress)
     // NaN fails both comparisons and ends at 0; -0 becomes +0 via the max.
     double value = progress > 1.0 ? 1.0 : progress;
     value = (value > 0.0) ? value : 0.0;
+    const int shownPercent = CircularProgressButtonAccessible::percent(progress_);
     progress_ = value;
+    // Readers hear whole percents; a repeat of the same one is not news.
+    if (const int percent = CircularProgressButtonAccessible::percent(progress_); percent != shownPercent) {
+        QAccessibleValueChangeEvent event(this, percent);
+        QAccessible::updateAccessibility(&event);
+    }
 
     strokeEndAnimation_->stop();
     strokeEndAnimation_->setStartValue(shownStrokeEnd_);
     strokeEndAnimation_->setEndValue(progress_);
     strokeEndAnimation_->start();
+}
+
+void CircularProgressButton::click()
+{
+    if (!isEnabled())
+        return;
+    emit clicked();
+    if (onClick_)
+        onClick_();
 }
 
 void CircularProgressButton::updateButtonColor()

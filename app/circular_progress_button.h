@@ -1,5 +1,6 @@
 // The round start control: a disc with a centred title inside a thin ring
-// that shows the progress of a running series. Mouse only.
+// that shows the progress of a running series. Screen readers see it through
+// CircularProgressButtonAccessible.
 #pragma once
 
 #include <functional>
@@ -30,6 +31,9 @@ public:
     std::function<void()> onClick() const { return onClick_; }
     // Called after a completed click, after clicked() is emitted.
     void setOnClick(std::function<void()> handler) { onClick_ = std::move(handler); }
+    // Does what a completed click does (clicked(), then onClick) when enabled;
+    // the press action of assistive technology.
+    void click();
 
     bool isHovered() const { return isHovered_; }
     bool isPressed() const { return isPressed_; }

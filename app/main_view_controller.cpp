@@ -60,6 +60,13 @@ QString qs(const std::string& text)
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
+// Only a changed name is news to a screen reader.
+void setAccessibleNameIfChanged(QWidget* widget, const QString& name)
+{
+    if (widget->accessibleName() != name)
+        widget->setAccessibleName(name);
+}
+
 const char rowNameProperty[] = "systemInfoRowName";
 const char rowValueProperty[] = "systemInfoRowValue";
 
@@ -97,6 +104,8 @@ void MainViewController::setupUI()
     startButton_ = new CircularProgressButton(QRect(0, 0, 160, 160), this);
     startButton_->setObjectName(QStringLiteral("startButton"));
     startButton_->setTitle(QStringLiteral("START"));
+    startButton_->setAccessibleDescription(
+        QStringLiteral("Computes pi to 8,388,608 digits five times and scores this processor"));
     QPointer<MainViewController> weakSelf(this);
     startButton_->setOnClick([weakSelf] {
         if (weakSelf)
@@ -113,6 +122,7 @@ void MainViewController::setupResultsView()
 {
     resultsContainerView_ = new CardFrame(this);
     resultsContainerView_->setObjectName(QStringLiteral("resultsContainerView"));
+    resultsContainerView_->setAccessibleName(QStringLiteral("Result"));
 
     resultsStackView_ = new QVBoxLayout(resultsContainerView_);
     resultsStackView_->setSpacing(12);
@@ -140,6 +150,7 @@ void MainViewController::setupSystemInfoView()
 {
     systemInfoContainerView_ = new CardFrame(this);
     systemInfoContainerView_->setObjectName(QStringLiteral("systemInfoContainerView"));
+    systemInfoContainerView_->setAccessibleName(QStringLiteral("System information"));
 
     systemInfoStackView_ = new QVBoxLayout(systemInfoContainerView_);
     systemInfoStackView_->setSpacing(8);
@@ -179,6 +190,10 @@ void MainViewController::createSystemInfoRowWithLabel(const QString& label, cons
     valueLabel->setAlignment(Qt::AlignRight | Qt::AlignTop);
     valueLabel->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
     valueLabel->setWordWrap(true);
+
+    // The name labels its value for screen readers: the buddy gives both
+    // labels their label-for / labelled-by relation.
+    nameLabel->setBuddy(valueLabel);
 
     rowLayout->addWidget(nameLabel);
     rowLayout->addWidget(spacer);
@@ -378,7 +393,27 @@ void MainViewController::updateResultsDisplay()
             setTextColor(timeValueLabel_, Palette::secondaryLabelColor());
         }
     }
+    updateResultsAccessibleNames();
     fitContentHeight();
+}
+
+void MainViewController::updateResultsAccessibleNames()
+{
+    // Qt 6.4 has no announcement event, so the score label's name carries
+    // the outcome and its change is the announcement of a finished series.
+    // A start clears the result, so every finish changes the name.
+    const QString score = scoreValueLabel_->text();
+    const QString time = timeValueLabel_->text();
+    if (coordinator_->hasResult()) {
+        setAccessibleNameIfChanged(scoreValueLabel_, QStringLiteral("Score: %1, time: %2").arg(score, time));
+        setAccessibleNameIfChanged(timeValueLabel_, QStringLiteral("Time: %1").arg(time));
+    } else if (message_) {
+        setAccessibleNameIfChanged(scoreValueLabel_, QStringLiteral("Score: %1, %2").arg(score, time));
+        setAccessibleNameIfChanged(timeValueLabel_, time);
+    } else {
+        setAccessibleNameIfChanged(scoreValueLabel_, QStringLiteral("Score: %1").arg(score));
+        setAccessibleNameIfChanged(timeValueLabel_, QStringLiteral("Time: %1").arg(time));
+    }
 }
 
 void MainViewController::fitContentHeight()

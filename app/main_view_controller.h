@@ -96,6 +96,7 @@ private:
     void keepResult(const BenchmarkResult& result);
     void showHistoryProblem(const QString& problem);
     void applyRowColors();
+    void updateResultsAccessibleNames();
     void fitContentHeight();
 
     struct Message {
