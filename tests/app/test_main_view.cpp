@@ -90,9 +90,11 @@ struct View : MainViewController {
             return QStringLiteral("'%1' lies outside its card or the window").arg(label->text());
         return {};
     }
-    // Every value of the system information card, and the time field.
+    // Every value of the system information card, and the time field, as
+    // the next paint shows them: the layout a new text asks for runs first.
     QStringList cutOffTexts() const
     {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
         QStringList cut;
         for (int i = 0; i < systemInfoStackView()->count(); ++i)
             cut << cutOff(row(i, 0), systemInfoContainerView()) << cutOff(row(i, 2), systemInfoContainerView());
