@@ -11,6 +11,8 @@
 #include "app_constants.h"
 #include "history_recorder.h"
 #include "history_window_controller.h"
+#include "multi_core_window_controller.h"
+#include "stability_window_controller.h"
 
 namespace {
 
@@ -33,9 +35,10 @@ AppDelegate::AppDelegate()
 }
 
 AppDelegate::AppDelegate(MainViewController::SystemInfoCollector collect,
-                         BenchmarkCoordinator::SeriesFunction series)
+                         BenchmarkCoordinator::SeriesFunction series, RunnerSetup runnerSetup)
     : collect_(std::move(collect))
     , series_(std::move(series))
+    , runnerSetup_(std::move(runnerSetup))
 {
     QApplication::setQuitOnLastWindowClosed(applicationShouldTerminateAfterLastWindowClosed());
 }
@@ -61,6 +64,7 @@ void AppDelegate::applicationDidFinishLaunching()
             historyWindowController_->reload();
     });
     updateResultActions();
+    connect(mainViewController_, &MainViewController::runningChanged, this, &AppDelegate::updateBenchmarkActions);
     window_->setCentralWidget(mainViewController_);
     window_->setMenuBar(menuBar_);
 
@@ -97,6 +101,7 @@ void AppDelegate::setupMenuBar()
     connect(quit, &QAction::triggered, qApp, &QCoreApplication::quit, Qt::QueuedConnection);
 
     setupResultsMenu();
+    setupBenchmarkMenu();
 }
 
 void AppDelegate::setupResultsMenu()
@@ -153,6 +158,82 @@ void AppDelegate::showHistory()
         }
     }
     historyWindowController_->showWindow();
+}
+
+void AppDelegate::setupBenchmarkMenu()
+{
+    QMenu* benchmarkMenu = menuBar_->addMenu(QStringLiteral("&Benchmark"));
+
+    stopAction_ = benchmarkMenu->addAction(QStringLiteral("Stop"));
+    // Esc, and the platform's own cancel keys where it has more.
+    QList<QKeySequence> stopKeys{QKeySequence(Qt::Key_Escape)};
+    for (const QKeySequence& key : QKeySequence::keyBindings(QKeySequence::Cancel)) {
+        if (!stopKeys.contains(key))
+            stopKeys << key;
+    }
+    stopAction_->setShortcuts(stopKeys);
+    connect(stopAction_, &QAction::triggered, this, [this] {
+        if (mainViewController_)
+            mainViewController_->stopBenchmark();
+    });
+
+    benchmarkMenu->addSeparator();
+    multiCoreAction_ = benchmarkMenu->addAction(QStringLiteral("Multi-Core Benchmark"));
+    connect(multiCoreAction_, &QAction::triggered, this, &AppDelegate::showMultiCore);
+    stabilityAction_ = benchmarkMenu->addAction(QStringLiteral("Stability Test\u2026"));
+    connect(stabilityAction_, &QAction::triggered, this, &AppDelegate::showStability);
+    updateBenchmarkActions();
+}
+
+void AppDelegate::updateBenchmarkActions()
+{
+    const bool running = mainViewController_ && mainViewController_->coordinator().isRunning();
+    // Disabled, Esc reaches the window again when no series runs.
+    stopAction_->setEnabled(running);
+}
+
+void AppDelegate::showMultiCore()
+{
+    if (!multiCoreWindowController_)
+        multiCoreWindowController_ = new MultiCoreWindowController(runnerSetup_, window_.get());
+    showRunnerWindow(multiCoreWindowController_);
+}
+
+void AppDelegate::showStability()
+{
+    if (!stabilityWindowController_)
+        stabilityWindowController_ = new StabilityWindowController(runnerSetup_, window_.get());
+    showRunnerWindow(stabilityWindowController_);
+}
+
+void AppDelegate::showRunnerWindow(RunnerWindowController* runnerWindow)
+{
+    if (!runnerWindow->isVisible()) {
+        // A fresh window for each opening: closing one (which stops its run)
+        // deletes it.
+        runnerWindow->setAttribute(Qt::WA_DeleteOnClose);
+        // Beside the main window where the screen has room, else over it.
+        if (window_) {
+            const QRect main = window_->frameGeometry();
+            const QScreen* screen = window_->screen();
+            QPoint at(main.right() + 21, main.top());
+            if (screen && !screen->availableGeometry().contains(QRect(at, runnerWindow->size())))
+                at = main.topLeft() + QPoint(40, 40);
+            runnerWindow->move(at);
+        }
+        runnerWindow->show();
+    }
+    runnerWindow->raise();
+    runnerWindow->activateWindow();
+}
+
+void AppDelegate::applicationWillTerminate()
+{
+    if (mainViewController_)
+        mainViewController_->stopBenchmark();
+    // Their runs stop with them.
+    delete multiCoreWindowController_;
+    delete stabilityWindowController_;
 }
 
 void AppDelegate::showAbout()

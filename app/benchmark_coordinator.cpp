@@ -10,6 +10,7 @@ namespace {
 struct SeriesContext {
     std::function<void(int, int, double)> forward;
     BenchmarkCoordinator::SeriesRuns runs;
+    std::shared_ptr<std::atomic<bool>> stop;
 };
 
 // Engine callback: the context is the series' own.
@@ -22,6 +23,7 @@ void forwardProgress(int32_t iteration, int32_t precisionDigits, void* context,
 struct RecordedRuns {
     BenchmarkCoordinator::SeriesRuns* runs;
     const BenchmarkCoordinator::RunHooksFunction* hooksOfRun;
+    const std::atomic<bool>* stop;
 };
 
 // One run of engineSeries, its details kept.
@@ -30,6 +32,8 @@ void recordedRun(BenchmarkResult* result, const BenchmarkProgress* progress, voi
     const auto* recorded = static_cast<const RecordedRuns*>(context);
     const int run = static_cast<int>(recorded->runs->details.size());
     PiRunHooks hooks = *recorded->hooksOfRun ? (*recorded->hooksOfRun)(run) : PiRunHooks{};
+    if (!hooks.stop)
+        hooks.stop = recorded->stop;
     recorded->runs->details.emplace_back();
     hooks.details = &recorded->runs->details.back();
     pi_benchmark_run_with(result, progress, &hooks);
@@ -54,12 +58,13 @@ BenchmarkResult BenchmarkCoordinator::engineSeriesWith(BenchmarkProgressFn callb
     runs->results.assign(pi_benchmark_series_runs, BenchmarkResult{});
     runs->details.clear();
     runs->details.reserve(pi_benchmark_series_runs);  // hooks keep pointers into it
-    RecordedRuns recorded{runs, &hooksOfRun};
+    RecordedRuns recorded{runs, &hooksOfRun, seriesStop(context)};
     PiSeriesOptions options{};
     options.runs = pi_benchmark_series_runs;
     options.run = recordedRun;
     options.run_context = &recorded;
     options.run_results = runs->results.data();
+    options.stop = recorded.stop;
     const BenchmarkResult result = pi_benchmark_series_with(callback, context, &options);
     runs->results.resize(runs->details.size());  // the runs started
     return result;
@@ -68,6 +73,11 @@ BenchmarkResult BenchmarkCoordinator::engineSeriesWith(BenchmarkProgressFn callb
 BenchmarkCoordinator::SeriesRuns* BenchmarkCoordinator::seriesRuns(void* context)
 {
     return &static_cast<SeriesContext*>(context)->runs;
+}
+
+const std::atomic<bool>* BenchmarkCoordinator::seriesStop(void* context)
+{
+    return static_cast<SeriesContext*>(context)->stop.get();
 }
 
 BenchmarkCoordinator::BenchmarkCoordinator(SeriesFunction series)
@@ -91,9 +101,10 @@ void BenchmarkCoordinator::startBenchmark(ProgressHandler progress, CompletionHa
         if (self && progress)
             progress(iteration, precision, seconds);
     };
+    stop_ = std::make_shared<std::atomic<bool>>(false);
+    context->stop = stop_;
 
-    // One detached thread per series: a series cannot be stopped, and the
-    // process must be able to end while one runs.
+    // One detached thread per series, so the process can end while one runs.
     std::thread([self = shared_from_this(), series = series_, context = std::move(context),
                  completion = std::move(completion)]() mutable {
         const BenchmarkResult result = series(forwardProgress, context.get());
@@ -113,5 +124,6 @@ void BenchmarkCoordinator::startBenchmark(ProgressHandler progress, CompletionHa
 
 void BenchmarkCoordinator::cancelBenchmark()
 {
-    isRunning_ = false;
+    if (isRunning_ && stop_)
+        stop_->store(true);
 }

@@ -3,6 +3,7 @@
 // flags for the display. Flags are touched on the GUI thread only.
 #pragma once
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -11,6 +12,8 @@
 
 class BenchmarkCoordinator : public std::enable_shared_from_this<BenchmarkCoordinator> {
 public:
+    // Runs a series reporting through (callback, context). It should end
+    // with "Cancelled" soon after seriesStop(context) is set.
     using SeriesFunction = std::function<BenchmarkResult(BenchmarkProgressFn, void*)>;
     // (iteration over the whole series, precision in digits, seconds of the iteration)
     using ProgressHandler = std::function<void(int, int, double)>;
@@ -31,7 +34,8 @@ public:
     // The series function is normally engineSeries.
     static std::shared_ptr<BenchmarkCoordinator> create(SeriesFunction series);
 
-    // The engine's series of five runs, keeping each run in seriesRuns.
+    // The engine's series of five runs, keeping each run in seriesRuns and
+    // stopping at the engine's next check once seriesStop is set.
     static BenchmarkResult engineSeries(BenchmarkProgressFn callback, void* context);
     // Same, each run (from 0) with the hooks `hooksOfRun` gives it (test seams).
     using RunHooksFunction = std::function<PiRunHooks(int run)>;
@@ -40,6 +44,8 @@ public:
     // Where a series function keeps its runs: `context` is the one it was
     // called with. Only the series' own thread touches it until it returns.
     static SeriesRuns* seriesRuns(void* context);
+    // The series' stop flag, set by cancelBenchmark; any thread may read it.
+    static const std::atomic<bool>* seriesStop(void* context);
 
     // Starts a series on a worker thread unless one is running; returns at
     // once. The progress handler runs on the worker thread and must only post
@@ -47,8 +53,9 @@ public:
     // thread after the flags are updated and after every task so posted.
     // Either handler may be empty. Call on the GUI thread.
     void startBenchmark(ProgressHandler progress, CompletionHandler completion);
-    // Marks the coordinator idle; a series already running still finishes and
-    // delivers its result.
+    // Asks the running series to stop. It ends at the engine's next check
+    // and is delivered like any other, as a failure with "Cancelled"; until
+    // then isRunning stays set, so no second series can overlap it.
     void cancelBenchmark();
 
     bool isRunning() const { return isRunning_; }
@@ -66,6 +73,8 @@ private:
     explicit BenchmarkCoordinator(SeriesFunction series);
 
     SeriesFunction series_;
+    // The running series' own flag: a late cancel cannot reach a later series.
+    std::shared_ptr<std::atomic<bool>> stop_;
     bool isRunning_ = false;
     BenchmarkResult lastResult_{};
     SeriesRuns lastRuns_;

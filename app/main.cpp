@@ -8,32 +8,11 @@
 #include "about_window_controller.h"
 #include "app_constants.h"
 #include "app_delegate.h"
+#include "palette.h"
+#include "runner_session.h"
 #include "sysinfo/linux_system_provider.h"
 
 namespace {
-
-// Stands in for a dark desktop theme when NUMERA_TEST_DARK_PALETTE is set,
-// so the dark appearance can be looked at and tested without one.
-QPalette darkDesktopPalette()
-{
-    QPalette palette;
-    palette.setColor(QPalette::Window, QColor(45, 45, 45));
-    palette.setColor(QPalette::WindowText, QColor(230, 230, 230));
-    palette.setColor(QPalette::Base, QColor(30, 30, 30));
-    palette.setColor(QPalette::AlternateBase, QColor(45, 45, 45));
-    palette.setColor(QPalette::Text, QColor(230, 230, 230));
-    palette.setColor(QPalette::Button, QColor(60, 60, 60));
-    palette.setColor(QPalette::ButtonText, QColor(230, 230, 230));
-    palette.setColor(QPalette::Highlight, QColor(66, 135, 245));
-    palette.setColor(QPalette::HighlightedText, Qt::white);
-    palette.setColor(QPalette::ToolTipBase, QColor(60, 60, 60));
-    palette.setColor(QPalette::ToolTipText, QColor(230, 230, 230));
-    palette.setColor(QPalette::PlaceholderText, QColor(150, 150, 150));
-    palette.setColor(QPalette::Link, QColor(102, 153, 255));
-    palette.setColor(QPalette::Disabled, QPalette::WindowText, QColor(130, 130, 130));
-    palette.setColor(QPalette::Disabled, QPalette::ButtonText, QColor(130, 130, 130));
-    return palette;
-}
 
 // NUMERA_TEST_REJECT_RUN=K: the series runs the real engine, but the digit
 // check of run K (from 1) rejects its result, so a failed series can be
@@ -80,7 +59,7 @@ int main(int argc, char* argv[])
 #endif
     QApplication::setWindowIcon(AboutWindowController::appIcon());
     if (qEnvironmentVariableIsSet("NUMERA_TEST_DARK_PALETTE"))
-        QApplication::setPalette(darkDesktopPalette());
+        QApplication::setPalette(Palette::darkDesktopPalette());
 
     MainViewController::SystemInfoCollector collect = [](SystemInfo* info) { collect_system_info(info); };
     BenchmarkCoordinator::SeriesFunction series = BenchmarkCoordinator::engineSeries;
@@ -99,10 +78,10 @@ int main(int argc, char* argv[])
     const int status = QApplication::exec();
     delegate.applicationWillTerminate();
 
-    // A series cannot be stopped; end the process with it rather than tear
-    // down the application object under its worker thread.
+    // Work asked to stop may still be in its last engine step; end the
+    // process with it rather than tear down the application under it.
     const MainViewController* view = delegate.mainViewController();
-    if (view && view->coordinator().isRunning())
+    if ((view && view->coordinator().isRunning()) || RunnerSession::activeThreads() > 0)
         std::quick_exit(status);
     return status;
 }

@@ -268,6 +268,12 @@ void MainViewController::startBenchmark()
                 weakSelf->finishBenchmark(result);
         });
     updateResultsDisplay();
+    emit runningChanged(true);
+}
+
+void MainViewController::stopBenchmark()
+{
+    coordinator_->cancelBenchmark();
 }
 
 void MainViewController::showProgress(int iteration)
@@ -291,10 +297,15 @@ void MainViewController::finishBenchmark(const BenchmarkResult& result)
     } else {
         const size_t length = strnlen(result.error_message, sizeof result.error_message);
         const QString message = QString::fromUtf8(result.error_message, static_cast<qsizetype>(length));
-        showMessage(message.isEmpty() ? QStringLiteral("The benchmark failed") : message, MessageRole::Error);
+        // A stop the user asked for is news, not a fault.
+        if (message == QLatin1String(pi_message_cancelled))
+            showMessage(message, MessageRole::Secondary);
+        else
+            showMessage(message.isEmpty() ? QStringLiteral("The benchmark failed") : message, MessageRole::Error);
     }
     // Shown first, kept after: the history never holds the result back.
     keepResult(result);
+    emit runningChanged(false);
 }
 
 void MainViewController::keepResult(const BenchmarkResult& result)

@@ -59,6 +59,8 @@ public:
 
     // Starts a series unless one is running.
     void startBenchmark();
+    // Asks a running series to stop; it ends soon after and shows "Cancelled".
+    void stopBenchmark();
     // Shows the coordinator's last successful result; else "--" as the score
     // and the message of the last series, or "--", where the time goes.
     void updateResultsDisplay();
@@ -81,6 +83,8 @@ public:
 signals:
     // A result came to be shown (true), or the shown one went away (false).
     void shownResultChanged(bool hasResult);
+    // A series started (true) or delivered its result (false).
+    void runningChanged(bool running);
 
 protected:
     void changeEvent(QEvent* event) override;

@@ -110,3 +110,25 @@ QColor Palette::secondaryLabelColor()
     color.setAlphaF(0.55f);
     return color;
 }
+
+QPalette Palette::darkDesktopPalette()
+{
+    QPalette palette;
+    palette.setColor(QPalette::Window, QColor(45, 45, 45));
+    palette.setColor(QPalette::WindowText, QColor(230, 230, 230));
+    palette.setColor(QPalette::Base, QColor(30, 30, 30));
+    palette.setColor(QPalette::AlternateBase, QColor(45, 45, 45));
+    palette.setColor(QPalette::Text, QColor(230, 230, 230));
+    palette.setColor(QPalette::Button, QColor(60, 60, 60));
+    palette.setColor(QPalette::ButtonText, QColor(230, 230, 230));
+    palette.setColor(QPalette::Highlight, QColor(66, 135, 245));
+    palette.setColor(QPalette::HighlightedText, Qt::white);
+    palette.setColor(QPalette::ToolTipBase, QColor(60, 60, 60));
+    palette.setColor(QPalette::ToolTipText, QColor(230, 230, 230));
+    palette.setColor(QPalette::PlaceholderText, QColor(150, 150, 150));
+    palette.setColor(QPalette::Link, QColor(102, 153, 255));
+    palette.setColor(QPalette::Disabled, QPalette::WindowText, QColor(130, 130, 130));
+    palette.setColor(QPalette::Disabled, QPalette::ButtonText, QColor(130, 130, 130));
+    palette.setColor(QPalette::Disabled, QPalette::Text, QColor(130, 130, 130));
+    return palette;
+}

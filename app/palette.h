@@ -51,4 +51,8 @@ public:
     // appearance through the application palette.
     static QColor labelColor();
     static QColor secondaryLabelColor();
+
+    // A dark desktop theme, so that the dark appearance can be looked at
+    // and tested without one (NUMERA_TEST_DARK_PALETTE=1).
+    static QPalette darkDesktopPalette();
 };

@@ -97,26 +97,57 @@ private slots:
         }
     }
 
-    // A start while running calls nothing; a cancel only marks the
-    // coordinator idle, and the series still delivers.
-    void startWhileRunningCallsNothing()
+    // A start while running calls nothing. A cancel stops the series, which
+    // delivers "Cancelled" like any result; the coordinator stays running
+    // until then, and the stop does not carry over to the next series.
+    void cancelStopsTheSeries()
     {
         FakeSeries fake;
         fake.held = true;
         fake.result.success = 1;
         Recorder first{BenchmarkCoordinator::create(fake.function())}, second{first.coordinator};
+        BenchmarkCoordinator& coordinator = *first.coordinator;
+        coordinator.cancelBenchmark();  // nothing running: nothing to stop later
         first.start();
-        first.coordinator->setEstimatedIterations(7);
+        coordinator.setEstimatedIterations(7);
         second.start();
-        QCOMPARE(first.coordinator->estimatedIterations(), 7);
-        first.coordinator->cancelBenchmark();
-        QVERIFY(!first.coordinator->isRunning());
-        fake.release.set_value();
+        QCOMPARE(coordinator.estimatedIterations(), 7);
+        QTRY_COMPARE(first.shown.size(), size_t(95));
+        QTest::qWait(20);
+        QVERIFY(coordinator.isRunning() && !fake.sawStop);
+
+        coordinator.cancelBenchmark();
+        QVERIFY(coordinator.isRunning());
         QTRY_COMPARE(first.completions, 1);
-        QTest::qWait(20);  // let any stray task run
+        QVERIFY(fake.sawStop);
+        QCOMPARE(QString(first.delivered.error_message), QStringLiteral("Cancelled"));
+        QCOMPARE(first.delivered.success, 0);
+        QVERIFY(!first.runningAtCompletion && !coordinator.hasResult());
         QCOMPARE(fake.calls.load(), 1);
         QCOMPARE(second.completions, 0);
-        QVERIFY(second.shown.empty() && first.coordinator->hasResult());
+
+        fake.sawStop = false;
+        first.start();
+        QTest::qWait(30);
+        QVERIFY(coordinator.isRunning() && !fake.sawStop);
+        fake.release.set_value();
+        QTRY_COMPARE(first.completions, 2);
+        QVERIFY(coordinator.hasResult() && first.delivered.success == 1);
+    }
+
+    // The engine's own series ends within its first run when cancelled
+    // after the first report, with "Cancelled" and no score.
+    void engineSeriesStops()
+    {
+        Recorder recorder{BenchmarkCoordinator::create(BenchmarkCoordinator::engineSeries)};
+        recorder.start();
+        QTRY_VERIFY_WITH_TIMEOUT(!recorder.shown.empty(), 60000);
+        recorder.coordinator->cancelBenchmark();
+        QTRY_COMPARE_WITH_TIMEOUT(recorder.completions, 1, 60000);
+        QCOMPARE(QString(recorder.delivered.error_message), QStringLiteral("Cancelled"));
+        QCOMPARE(recorder.delivered.score, 0.0);
+        QVERIFY2(recorder.shown.size() < size_t(pi_benchmark_iterations_per_run),
+                 qPrintable(QString::number(recorder.shown.size())));
     }
 };
 

@@ -6,9 +6,16 @@
 #include <QMenuBar>
 #include <QTest>
 
+#include <QLabel>
+#include <QSignalSpy>
+
 #include "about_window_controller.h"
 #include "app_delegate.h"
+#include "circular_progress_button.h"
+#include "fake_runs.h"
 #include "main_view_controller.h"
+#include "palette.h"
+#include "runner_session.h"
 #include "test_support.h"
 
 class TestShell : public QObject {
@@ -44,6 +51,99 @@ private slots:
         QVERIFY(items[1]->isSeparator());
         QCOMPARE(items[2]->text(), QStringLiteral("Quit Numera"));
         QCOMPARE(items[2]->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Q));
+
+        QStringList titles;
+        for (const QAction* menu : menus)
+            titles << menu->text();
+        QCOMPARE(titles, QStringList({"Numera", "&Results", "&Benchmark"}));
+        QStringList benchmark;
+        for (const QAction* item : menus[2]->menu()->actions())
+            benchmark << (item->isSeparator() ? QStringLiteral("-") : item->text());
+        QCOMPARE(benchmark, QStringList({"Stop", "-", "Multi-Core Benchmark", "Stability Test\u2026"}));
+        QCOMPARE(delegate.stopAction()->shortcut(), QKeySequence(Qt::Key_Escape));
+        QVERIFY(!delegate.stopAction()->isEnabled());
+    }
+
+    // Stop, from its key or its menu item, ends a running series: "Cancelled"
+    // in the secondary colour where the time goes, the button enabled again.
+    // With no series running Esc does nothing.
+    void stopItem_data()
+    {
+        QTest::addColumn<bool>("withKey");
+        QTest::newRow("Esc") << true;
+        QTest::newRow("menu item") << false;
+    }
+    void stopItem()
+    {
+        QFETCH(bool, withKey);
+        FakeSeries series;
+        series.held = true;
+        series.result.success = 1;
+        AppDelegate delegate([](SystemInfo* info) { info->success = 0; }, series.function());
+        delegate.applicationDidFinishLaunching();
+        QMainWindow* window = delegate.window();
+        QApplication::setActiveWindow(window);
+        QVERIFY(QTest::qWaitForWindowActive(window));
+        MainViewController* view = delegate.mainViewController();
+        QSignalSpy running(view, &MainViewController::runningChanged);
+
+        QTest::keyClick(window, Qt::Key_Escape);
+        QTest::mouseClick(view->startButton(), Qt::LeftButton, {}, QPoint(80, 80));
+        QCOMPARE(running.count(), 1);
+        QVERIFY(delegate.stopAction()->isEnabled() && !view->startButton()->isEnabled());
+        QTRY_COMPARE(view->startButton()->progress(), 1.0);
+
+        if (withKey)
+            QTest::keyClick(window, Qt::Key_Escape);
+        else
+            delegate.stopAction()->trigger();
+        QTRY_VERIFY(view->startButton()->isEnabled());
+        QVERIFY(series.sawStop);
+        QCOMPARE(running.count(), 2);
+        QCOMPARE(running.at(1).at(0).toBool(), false);
+        QVERIFY(!delegate.stopAction()->isEnabled() && !view->coordinator().isRunning());
+        QCOMPARE(view->scoreValueLabel()->text(), QStringLiteral("--"));
+        QCOMPARE(view->timeValueLabel()->text(), QStringLiteral("Cancelled"));
+        VERIFY_COLOR(view->timeValueLabel()->palette().color(QPalette::WindowText), Palette::secondaryLabelColor());
+        QCOMPARE(view->startButton()->progress(), 0.0);
+        QCOMPARE(series.calls.load(), 1);
+    }
+
+    // The menu opens each runner window once, beside the main window; a
+    // window closed while its run goes on is gone, and so is its run.
+    void runnerWindowsFromTheMenu()
+    {
+        FakeRuns fake;
+        fake.runMilliseconds = 200;
+        AppDelegate delegate([](SystemInfo* info) { info->success = 0; }, nullptr,
+                             setupFor(fake, {{0, SysinfoCpuKind::unknown}, {1, SysinfoCpuKind::unknown}}));
+        delegate.applicationDidFinishLaunching();
+        QVERIFY(QTest::qWaitForWindowExposed(delegate.window()));
+        QVERIFY(!delegate.multiCoreWindowController() && !delegate.stabilityWindowController());
+
+        delegate.multiCoreAction()->trigger();
+        QPointer<MultiCoreWindowController> multi = delegate.multiCoreWindowController();
+        QVERIFY(multi && QTest::qWaitForWindowExposed(multi));
+        QCOMPARE(multi->windowTitle(), QStringLiteral("Multi-Core Benchmark"));
+        delegate.multiCoreAction()->trigger();
+        QCOMPARE(delegate.multiCoreWindowController(), multi.data());
+        QVERIFY(multi->isWindow() && multi->parentWidget() == delegate.window());
+
+        delegate.stabilityAction()->trigger();
+        QPointer<StabilityWindowController> stability = delegate.stabilityWindowController();
+        QVERIFY(stability && QTest::qWaitForWindowExposed(stability));
+        stability->start();
+        QTRY_COMPARE(fake.started.load(), 2);
+        QVERIFY(stability->close());
+        QTRY_VERIFY(!stability);
+        QTRY_COMPARE(RunnerSession::activeThreads(), 0);
+        QCOMPARE(fake.cancelled.load(), 2);
+
+        delegate.stabilityAction()->trigger();
+        QVERIFY(delegate.stabilityWindowController());
+        QCOMPARE(delegate.stabilityWindowController()->phase(), RunnerWindowController::Phase::Idle);
+        multi->close();
+        QTRY_VERIFY(!multi);
     }
 
     // A view taller than 505, from long names and then a long message, is

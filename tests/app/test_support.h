@@ -2,6 +2,8 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <future>
 
@@ -44,7 +46,8 @@ inline const QColor progressActive = rgb(0.298f, 0.686f, 0.314f);
 }  // namespace PaletteTable
 
 // A stand-in for the series: reports `reports` iterations, waits at its end
-// until released when `held`, and returns `result`. Must outlive its runs.
+// until released when `held`, and returns `result`; a stop while held ends
+// it as the engine does, with "Cancelled". Must outlive its runs.
 struct FakeSeries {
     int reports = BenchmarkCoordinator::iterationsPerSeries;
     bool held = false;
@@ -52,14 +55,22 @@ struct FakeSeries {
     std::promise<void> release;
     std::shared_future<void> released = release.get_future().share();
     std::atomic<int> calls{0};
+    std::atomic<bool> sawStop{false};
 
     BenchmarkResult run(BenchmarkProgressFn callback, void* context)
     {
         calls.fetch_add(1);
+        const std::atomic<bool>* stop = BenchmarkCoordinator::seriesStop(context);
         for (int i = 1; i <= reports; ++i)
             callback(i, 8388608, context, 0.001);
-        if (held)
-            released.wait();
+        while (held && released.wait_for(std::chrono::milliseconds(2)) != std::future_status::ready) {
+            if (stop && stop->load()) {
+                sawStop = true;
+                BenchmarkResult cancelled{};
+                std::snprintf(cancelled.error_message, sizeof cancelled.error_message, "%s", pi_message_cancelled);
+                return cancelled;
+            }
+        }
         return result;
     }
     BenchmarkCoordinator::SeriesFunction function()

@@ -1,0 +1,21 @@
+// Fonts and text colours shared by the runner windows: the same faces as
+// the main window ("Menlo" for figures, "Verdana" for names, with DejaVu
+// where those are missing).
+#pragma once
+
+#include <QColor>
+#include <QFont>
+
+class QLabel;
+
+class TextStyle {
+public:
+    TextStyle() = delete;
+
+    static QFont menlo(int pixelSize);
+    static QFont verdana(int pixelSize);
+    // Sets only the label's text colour; everything else keeps following
+    // the application palette.
+    static void setTextColor(QLabel* label, const QColor& color);
+    static QColor textColor(const QLabel* label);
+};
