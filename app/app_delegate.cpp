@@ -9,6 +9,7 @@
 
 #include "about_window_controller.h"
 #include "app_constants.h"
+#include "circular_progress_button.h"
 #include "history_recorder.h"
 #include "history_window_controller.h"
 #include "multi_core_window_controller.h"
@@ -65,6 +66,7 @@ void AppDelegate::applicationDidFinishLaunching()
     });
     updateResultActions();
     connect(mainViewController_, &MainViewController::runningChanged, this, &AppDelegate::updateBenchmarkActions);
+    updateBenchmarkActions();
     window_->setCentralWidget(mainViewController_);
     window_->setMenuBar(menuBar_);
 
@@ -164,6 +166,15 @@ void AppDelegate::setupBenchmarkMenu()
 {
     QMenu* benchmarkMenu = menuBar_->addMenu(QStringLiteral("&Benchmark"));
 
+    // The keyboard's way to START: what a click does, and nothing while a
+    // series runs (the item is disabled then).
+    startAction_ = benchmarkMenu->addAction(QStringLiteral("Start Benchmark"));
+    startAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_R));
+    connect(startAction_, &QAction::triggered, this, [this] {
+        if (mainViewController_ && mainViewController_->startButton()->isEnabled())
+            mainViewController_->startBenchmark();
+    });
+
     stopAction_ = benchmarkMenu->addAction(QStringLiteral("Stop"));
     // Esc, and the platform's own cancel keys where it has more.
     QList<QKeySequence> stopKeys{QKeySequence(Qt::Key_Escape)};
@@ -188,6 +199,7 @@ void AppDelegate::setupBenchmarkMenu()
 void AppDelegate::updateBenchmarkActions()
 {
     const bool running = mainViewController_ && mainViewController_->coordinator().isRunning();
+    startAction_->setEnabled(mainViewController_ && !running);
     // Disabled, Esc reaches the window again when no series runs.
     stopAction_->setEnabled(running);
 }

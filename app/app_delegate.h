@@ -42,6 +42,7 @@ public:
     MultiCoreWindowController* multiCoreWindowController() const { return multiCoreWindowController_; }
     StabilityWindowController* stabilityWindowController() const { return stabilityWindowController_; }
     // Items of the "Benchmark" menu.
+    QAction* startAction() const { return startAction_; }
     QAction* stopAction() const { return stopAction_; }
     QAction* multiCoreAction() const { return multiCoreAction_; }
     QAction* stabilityAction() const { return stabilityAction_; }
@@ -84,6 +85,7 @@ private:
     QPointer<QAction> showHistoryAction_;
     QPointer<MultiCoreWindowController> multiCoreWindowController_;
     QPointer<StabilityWindowController> stabilityWindowController_;
+    QPointer<QAction> startAction_;
     QPointer<QAction> stopAction_;
     QPointer<QAction> multiCoreAction_;
     QPointer<QAction> stabilityAction_;

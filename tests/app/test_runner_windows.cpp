@@ -2,6 +2,7 @@
 // engine: grid rows, states, scores and verdicts, Stop, Esc, closing while
 // the runner still works, and the dark palette.
 #include <cmath>
+#include <memory>
 
 #include <QApplication>
 #include <QComboBox>
@@ -289,38 +290,61 @@ private slots:
             QCOMPARE(match.captured(1).toInt(), passed);
     }
 
-    // From the keyboard alone: Tab goes duration, Start, Stop (each only
-    // while enabled); Return starts; Stop takes the focus during the run
-    // and hands it back; Esc stops, then closes.
+    // From the keyboard alone, in both windows: Start has the focus and is
+    // the default button; Tab goes round the enabled controls only; Return
+    // starts; Stop takes the focus during the run and hands it back; Esc
+    // stops, then closes. The stability run gets the duration chosen with
+    // the arrow keys.
+    void keyboardOnly_data()
+    {
+        QTest::addColumn<bool>("stability");
+        QTest::addColumn<QStringList>("idleTabs");
+        QTest::newRow("multi-core") << false << QStringList{"startButton"};
+        QTest::newRow("stability") << true << QStringList{"durationBox", "startButton"};
+    }
     void keyboardOnly()
     {
+        QFETCH(bool, stability);
+        QFETCH(QStringList, idleTabs);
         FakeRuns fake;
         fake.runMilliseconds = 60000;
-        StabilityWindowController window(setupFor(fake, cpuList({SysinfoCpuKind::unknown})));
-        window.show();
-        QApplication::setActiveWindow(&window);
-        QVERIFY(QTest::qWaitForWindowActive(&window));
-        QTRY_COMPARE(QApplication::focusWidget(), window.startButton());
-        QVERIFY(window.startButton()->isDefault());
-        QTest::keyClick(&window, Qt::Key_Tab);  // Stop is disabled: round to the duration
-        QCOMPARE(QApplication::focusWidget(), window.durationBox());
-        QTest::keyClick(window.durationBox(), Qt::Key_Down);
-        QCOMPARE(window.durationBox()->currentText(), QStringLiteral("30 minutes"));
-        QTest::keyClick(&window, Qt::Key_Tab);
-        QCOMPARE(QApplication::focusWidget(), window.startButton());
+        const RunnerSetup setup = setupFor(fake, cpuList({SysinfoCpuKind::unknown}));
+        std::unique_ptr<RunnerWindowController> window;
+        if (stability)
+            window = std::make_unique<StabilityWindowController>(setup);
+        else
+            window = std::make_unique<MultiCoreWindowController>(setup);
+        window->show();
+        QApplication::setActiveWindow(window.get());
+        QVERIFY(QTest::qWaitForWindowActive(window.get()));
+        QTRY_COMPARE(QApplication::focusWidget(), window->startButton());
+        QVERIFY(window->startButton()->isDefault());
+        for (const QString& next : idleTabs) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            QCOMPARE(QApplication::focusWidget()->objectName(), next);
+            if (next == QLatin1String("durationBox")) {
+                QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
+                QCOMPARE(qobject_cast<QComboBox*>(QApplication::focusWidget())->currentText(),
+                         QStringLiteral("30 minutes"));
+            }
+        }
+        QCOMPARE(QApplication::focusWidget(), window->startButton());
 
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
-        QCOMPARE(window.phase(), Phase::Running);
-        QCOMPARE(QApplication::focusWidget(), window.stopButton());
-        QTest::keyClick(&window, Qt::Key_Tab);  // Start and the duration are disabled
-        QCOMPARE(QApplication::focusWidget(), window.stopButton());
+        QCOMPARE(window->phase(), Phase::Running);
+        QCOMPARE(QApplication::focusWidget(), window->stopButton());
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);  // every other control is disabled
+        QCOMPARE(QApplication::focusWidget(), window->stopButton());
+        QTRY_COMPARE(fake.started.load(), 1);
 
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
-        QTRY_COMPARE(window.phase(), Phase::Finished);
-        QCOMPARE(window.lastReport().duration_seconds, 1800.0);
-        QCOMPARE(QApplication::focusWidget(), window.startButton());
+        QTRY_COMPARE(window->phase(), Phase::Finished);
+        QCOMPARE(fake.cancelled.load(), 1);
+        if (stability)
+            QCOMPARE(window->lastReport().duration_seconds, 1800.0);
+        QCOMPARE(QApplication::focusWidget(), window->startButton());
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
-        QTRY_VERIFY(!window.isVisible());
+        QTRY_VERIFY(!window->isVisible());
     }
 
     // The elapsed time moves on while the test runs.

@@ -59,9 +59,66 @@ private slots:
         QStringList benchmark;
         for (const QAction* item : menus[2]->menu()->actions())
             benchmark << (item->isSeparator() ? QStringLiteral("-") : item->text());
-        QCOMPARE(benchmark, QStringList({"Stop", "-", "Multi-Core Benchmark", "Stability Test\u2026"}));
+        QCOMPARE(benchmark,
+                 QStringList({"Start Benchmark", "Stop", "-", "Multi-Core Benchmark", "Stability Test\u2026"}));
+        QCOMPARE(delegate.startAction()->shortcuts(), QList<QKeySequence>{QKeySequence(QStringLiteral("Ctrl+R"))});
         QCOMPARE(delegate.stopAction()->shortcut(), QKeySequence(Qt::Key_Escape));
-        QVERIFY(!delegate.stopAction()->isEnabled());
+        QVERIFY(delegate.startAction()->isEnabled() && !delegate.stopAction()->isEnabled());
+    }
+
+    // Start Benchmark, from Ctrl+R or its menu item, starts the series as a
+    // click on START does; while the series runs the item is disabled and
+    // neither starts a second one; afterwards it starts again.
+    void startItem_data()
+    {
+        QTest::addColumn<bool>("withKey");
+        QTest::newRow("Ctrl+R") << true;
+        QTest::newRow("menu item") << false;
+    }
+    void startItem()
+    {
+        QFETCH(bool, withKey);
+        FakeSeries series;
+        series.held = true;
+        series.result.success = 1;
+        series.result.score = 2513;
+        series.result.elapsed_time = 5.0;
+        AppDelegate delegate([](SystemInfo* info) { info->success = 0; }, series.function());
+        delegate.applicationDidFinishLaunching();
+        QMainWindow* window = delegate.window();
+        QApplication::setActiveWindow(window);
+        QVERIFY(QTest::qWaitForWindowActive(window));
+        MainViewController* view = delegate.mainViewController();
+        QSignalSpy running(view, &MainViewController::runningChanged);
+        QAction* start = delegate.startAction();
+        const auto startFromKeyboard = [&] {
+            if (withKey)
+                QTest::keyClick(window, Qt::Key_R, Qt::ControlModifier);
+            else
+                start->trigger();
+        };
+
+        startFromKeyboard();
+        QCOMPARE(running.count(), 1);
+        QVERIFY(!view->startButton()->isEnabled() && view->coordinator().isRunning());
+        QVERIFY(!start->isEnabled() && delegate.stopAction()->isEnabled());
+        QTRY_COMPARE(view->startButton()->progress(), 1.0);
+
+        startFromKeyboard();
+        QTest::keyClick(window, Qt::Key_R, Qt::ControlModifier);
+        QTest::qWait(20);
+        QCOMPARE(series.calls.load(), 1);
+        QCOMPARE(running.count(), 1);
+
+        series.release.set_value();
+        QTRY_VERIFY(view->startButton()->isEnabled());
+        QVERIFY(start->isEnabled() && !delegate.stopAction()->isEnabled());
+        QCOMPARE(view->scoreValueLabel()->text(), QStringLiteral("2513"));
+
+        startFromKeyboard();
+        QTRY_COMPARE(series.calls.load(), 2);
+        QTRY_COMPARE(running.count(), 4);
+        QVERIFY(start->isEnabled());
     }
 
     // Stop, from its key or its menu item, ends a running series: "Cancelled"
