@@ -1,5 +1,7 @@
 #include "results/result_json.h"
 
+#include <cctype>
+#include <cmath>
 #include <fstream>
 #include <limits>
 #include <sstream>
@@ -111,10 +113,23 @@ public:
         return j.get<bool>();
     }
 
+    // Every number of a result is a count, a time, a score or an error
+    // measure: finite and not negative.
     double number(const json& parent, const std::string& path, const char* key) const {
         const json& j = member(parent, path, key);
         if (!j.is_number()) wrong(join(path, key), "a number", j);
-        return j.get<double>();
+        const double v = j.get<double>();
+        if (!std::isfinite(v)) fail(join(path, key), "out of range");
+        if (v < 0) fail(join(path, key), "negative");
+        return v;
+    }
+
+    // A text that must have the form the schema gives it.
+    std::string text_like(const json& parent, const std::string& path, const char* key, const char* form,
+                          bool (*matches)(const std::string&)) const {
+        std::string t = text(parent, path, key);
+        if (!matches(t)) fail(join(path, key), "\"" + t + "\" is not " + form);
+        return t;
     }
 
     int64_t whole(const json& parent, const std::string& path, const char* key, int64_t low, int64_t high) const {
@@ -143,21 +158,55 @@ private:
 
 constexpr int64_t int64_max = std::numeric_limits<int64_t>::max();
 
+// "0123-45-67T89:01:23Z": digits and separators where UTC ISO 8601 has them.
+bool is_utc_time(const std::string& t) {
+    static constexpr char form[] = "dddd-dd-ddTdd:dd:ddZ";
+    if (t.size() != sizeof form - 1) return false;
+    for (size_t i = 0; i < t.size(); ++i) {
+        if (form[i] == 'd' ? !std::isdigit(static_cast<unsigned char>(t[i])) : t[i] != form[i]) return false;
+    }
+    return true;
+}
+
+// Lower-case 8-4-4-4-12 hex.
+bool is_uuid(const std::string& t) {
+    if (t.size() != 36) return false;
+    for (size_t i = 0; i < t.size(); ++i) {
+        const bool dash = i == 8 || i == 13 || i == 18 || i == 23;
+        if (dash ? t[i] != '-' : !std::isxdigit(static_cast<unsigned char>(t[i])) || std::isupper(static_cast<unsigned char>(t[i]))) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool is_cpu_kind(const std::string& t) { return t == "unknown" || t == "performance" || t == "efficiency"; }
+
+uint32_t read_radix(const Reader& in, const json& j, const std::string& path, const char* key) {
+    const auto radix = static_cast<uint32_t>(in.whole(j, path, key, 0, 10000));
+    if (radix != 0 && radix != 10 && radix != 100 && radix != 1000 && radix != 10000) {
+        in.fail(Reader::join(path, key), std::to_string(radix) + " is not 0, 10, 100, 1000 or 10000");
+    }
+    return radix;
+}
+
 ResultRun read_run(const Reader& in, const json& j, const std::string& path) {
     if (!j.is_object()) in.wrong(path, "an object", j);
     ResultRun run;
     // run, transform_error and iterations came with the runner's records;
     // results stored before them read as 0.
-    if (j.contains("run")) run.run = in.whole32(j, path, "run");
+    if (j.contains("run")) run.run = static_cast<int32_t>(in.whole(j, path, "run", 0, std::numeric_limits<int32_t>::max()));
     if (j.contains("transform_error")) run.transform_error = in.number(j, path, "transform_error");
-    if (j.contains("iterations")) run.iterations = in.whole32(j, path, "iterations");
+    if (j.contains("iterations")) {
+        run.iterations = static_cast<int32_t>(in.whole(j, path, "iterations", 0, std::numeric_limits<int32_t>::max()));
+    }
     run.success = in.flag(j, path, "success");
-    run.digits_calculated = in.whole32(j, path, "digits_calculated");
+    run.digits_calculated = static_cast<int32_t>(in.whole(j, path, "digits_calculated", 0, std::numeric_limits<int32_t>::max()));
     run.elapsed_time = in.number(j, path, "elapsed_time");
     run.score = in.number(j, path, "score");
     run.error_message = in.text(j, path, "error_message");
     run.verified = in.flag(j, path, "verified");
-    run.radix = static_cast<uint32_t>(in.whole(j, path, "radix", 0, std::numeric_limits<uint32_t>::max()));
+    run.radix = read_radix(in, j, path, "radix");
     if (j.contains("start_time")) run.start_time = in.number(j, path, "start_time");
     if (j.contains("wall_time")) run.wall_time = in.number(j, path, "wall_time");
     if (j.contains("processor_time")) run.processor_time = in.number(j, path, "processor_time");
@@ -176,7 +225,7 @@ ResultWorker read_worker(const Reader& in, const json& j, const std::string& pat
     if (!j.is_object()) in.wrong(path, "an object", j);
     ResultWorker w;
     w.cpu = static_cast<int32_t>(in.whole(j, path, "cpu", 0, std::numeric_limits<int32_t>::max()));
-    w.kind = in.text(j, path, "kind");
+    w.kind = in.text_like(j, path, "kind", "unknown, performance or efficiency", is_cpu_kind);
     w.pinned = in.flag(j, path, "pinned");
     w.pin_error = in.text(j, path, "pin_error");
     w.runs_started = in.whole(j, path, "runs_started", 0, int64_max);
@@ -240,16 +289,15 @@ ResultRecord read_record(const Reader& in, const json& j, const std::string& pat
     if (!j.is_object()) in.wrong(path, "a result object", j);
     check_schema_version(in, j, path);
     ResultRecord r;
-    r.result_id = in.text(j, path, "result_id");
-    if (r.result_id.empty()) in.fail(Reader::join(path, "result_id"), "empty");
+    r.result_id = in.text_like(j, path, "result_id", "a UUID", is_uuid);
     const std::string mode = in.text(j, path, "mode");
     if (!result_mode_parse(mode, &r.mode)) {
         in.fail(Reader::join(path, "mode"), "\"" + mode + "\" is not single, multi or stress");
     }
-    r.started_at = in.text(j, path, "started_at");
+    r.started_at = in.text_like(j, path, "started_at", "a UTC time such as 2025-06-01T12:34:56Z", is_utc_time);
     r.success = in.flag(j, path, "success");
     r.error_message = in.text(j, path, "error_message");
-    r.digits_calculated = in.whole32(j, path, "digits_calculated");
+    r.digits_calculated = static_cast<int32_t>(in.whole(j, path, "digits_calculated", 0, std::numeric_limits<int32_t>::max()));
     r.elapsed_time = in.number(j, path, "elapsed_time");
     r.score = in.number(j, path, "score");
     r.runs = read_runs(in, j, path);
@@ -276,7 +324,7 @@ ResultRecord read_record(const Reader& in, const json& j, const std::string& pat
     if (r.mode == ResultMode::multi) {
         const std::string p = Reader::join(path, "multi");
         const json& m = in.object(j, path, "multi");
-        r.multi.runs_per_worker = in.whole32(m, p, "runs_per_worker");
+        r.multi.runs_per_worker = static_cast<int32_t>(in.whole(m, p, "runs_per_worker", 0, std::numeric_limits<int32_t>::max()));
         r.multi.best_worker_score = in.number(m, p, "best_worker_score");
         r.multi.scaling = in.number(m, p, "scaling");
     } else if (r.mode == ResultMode::stress) {
@@ -290,7 +338,7 @@ ResultRecord read_record(const Reader& in, const json& j, const std::string& pat
         }
         const json& ref = in.object(s, p, "reference");
         const std::string rp = Reader::join(p, "reference");
-        r.stress.reference_radix = static_cast<uint32_t>(in.whole(ref, rp, "radix", 0, std::numeric_limits<uint32_t>::max()));
+        r.stress.reference_radix = read_radix(in, ref, rp, "radix");
         r.stress.reference_transform_error = in.number(ref, rp, "transform_error");
     }
     r.version = in.text(j, path, "version");
@@ -301,7 +349,10 @@ ResultRecord read_record(const Reader& in, const json& j, const std::string& pat
     r.engine.narrowed = in.flag(e, ep, "narrowed");
     r.system = read_machine(in, j);
     r.host_name = in.text(j, path, "host_name");
-    if (j.contains("machine_id")) r.machine_id = in.text(j, path, "machine_id");
+    if (j.contains("machine_id")) {
+        r.machine_id = in.text(j, path, "machine_id");
+        if (r.machine_id.empty()) in.fail(Reader::join(path, "machine_id"), "empty");
+    }
     if (j.contains("test_fake_runs")) r.test_fake_runs = in.flag(j, path, "test_fake_runs");
     return r;
 }
@@ -392,6 +443,11 @@ std::vector<ResultRecord> result_parse(const std::string& text, const std::strin
         std::string what = e.what();
         const size_t at = what.find("parse error");
         in.fail("", "not JSON (" + (at == std::string::npos ? what : what.substr(at)) + ")");
+    } catch (const json::out_of_range& e) {
+        // Valid JSON, but a number no double holds (1e400): refused, not thrown past the caller.
+        std::string what = e.what();
+        const size_t at = what.find("number overflow");
+        in.fail("", "a number out of range (" + (at == std::string::npos ? what : what.substr(at)) + ")");
     }
     if (!j.is_object()) in.wrong("", "a result object or a list of results", j);
     std::vector<ResultRecord> out;

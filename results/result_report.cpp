@@ -53,12 +53,15 @@ table { border-collapse: collapse; width: 100%; }
 th, td { text-align: left; padding: 6px 8px; border-bottom: 1px solid var(--line); vertical-align: top; }
 th { color: var(--muted); font-weight: 600; white-space: nowrap; }
 td.num, th.num { text-align: right; font-variant-numeric: tabular-nums; }
+td.nw { white-space: nowrap; }
+td.verdict { min-width: 13em; }
+td.cpu { min-width: 11em; }
 td.score { color: var(--score); font-weight: 600; }
 .ok { color: var(--ok); }
 .bad { color: var(--bad); }
 .none { color: var(--muted); }
 tr.nc td { background: var(--nc-bg); }
-.tag { display: inline-block; margin-left: 6px; padding: 0 6px; border-radius: 4px; font-size: 11px;
+.tag { display: inline-block; margin-top: 2px; padding: 0 6px; border-radius: 4px; font-size: 11px;
   font-weight: 600; color: var(--nc-fg); border: 1px solid currentColor; white-space: nowrap; }
 .small { display: block; color: var(--muted); font-size: 12px; font-weight: normal; }
 footer { color: var(--muted); font-size: 12px; }
@@ -66,7 +69,10 @@ footer { color: var(--muted); font-size: 12px; }
   :root { color-scheme: light; --bg: #ffffff; --fg: #000000; --muted: #555555; --card: #ffffff;
     --line: #999999; --score: #000080; --single: #4287f5; --multi: #e07b00; --ok: #1b7f37; --bad: #c62828;
     --nc-bg: #fff3d6; --nc-fg: #7a4d00; }
-  body { padding: 0; font-size: 11px; }
+  body { padding: 0; font-size: 10px; }
+  th, td { padding: 4px 5px; }
+  td.verdict { min-width: 9em; }
+  td.cpu { min-width: 8em; }
   section { border: none; padding: 0; margin: 0 0 14px; }
   .table-wrap { overflow: visible; }
   tr, .chart { break-inside: avoid; }
@@ -180,7 +186,7 @@ std::string score_cell(const ResultRecord* r, const ResultReportPlan& plan, cons
 std::string stability_cell(const ResultRecord* r) {
     if (r == nullptr) return "<td class=\"none\">&#8211;</td>";
     const bool pass = r->success;
-    return std::string("<td class=\"") + (pass ? "ok" : "bad") + "\">" + html(result_verdict(*r)) + "</td>";
+    return std::string("<td class=\"verdict ") + (pass ? "ok" : "bad") + "\">" + html(result_verdict(*r)) + "</td>";
 }
 
 // Horizontal bars, two per machine on one scale: a multi-core score reads
@@ -322,22 +328,22 @@ std::string result_report_html(const std::vector<ResultRecord>& results, const R
                (m.stress == nullptr ? "none" : m.stress->success ? "pass" : "fail") + "\" data-comparable=\"" +
                (m.comparable ? "true" : "false") + "\">";
         out += "<td class=\"num\">" + std::to_string(++rank) + "</td>";
-        out += "<td>" + html(facts.host_name);
-        if (!m.comparable) out += "<span class=\"tag\">not comparable</span>";
+        out += "<td class=\"nw\">" + html(facts.host_name);
+        if (!m.comparable) out += "<br><span class=\"tag\">not comparable</span>";
         out += "</td>";
-        out += "<td>" + html(ResultFormatter::formatCPU(info)) + "</td>";
-        std::string cores = ResultFormatter::formatCores(info);
-        if (const auto frequency = ResultFormatter::formatFrequency(info)) cores += ", " + *frequency;
-        out += "<td>" + html(cores) + "</td>";
-        out += "<td>" + html(ResultFormatter::formatMemory(info)) + "</td>";
+        out += "<td class=\"cpu\">" + html(ResultFormatter::formatCPU(info)) + "</td>";
+        std::string cores = html(ResultFormatter::formatCores(info));
+        if (const auto frequency = ResultFormatter::formatFrequency(info)) cores += "<br>" + html(*frequency);
+        out += "<td class=\"nw\">" + cores + "</td>";
+        out += "<td class=\"nw\">" + html(ResultFormatter::formatMemory(info)) + "</td>";
         out += "<td>" + html(ResultFormatter::formatOS(info)) + "</td>";
-        out += "<td>" + html(ResultFormatter::formatArchitecture(info)) + "</td>";
-        out += "<td>" + html(facts.version) + "</td>";
-        out += "<td>" + html(result_engine_text(facts.engine)) + "</td>";
+        out += "<td class=\"nw\">" + html(ResultFormatter::formatArchitecture(info)) + "</td>";
+        out += "<td class=\"nw\">" + html(facts.version) + "</td>";
+        out += "<td class=\"nw\">" + html(result_engine_text(facts.engine)) + "</td>";
         out += score_cell(m.single, plan, "single") + score_cell(m.multi, plan, "multi") + stability_cell(m.stress);
         std::string date = facts.started_at;
         if (date.size() >= 16) date = date.substr(0, 10) + " " + date.substr(11, 5);
-        out += "<td>" + html(date) + "</td></tr>\n";
+        out += "<td class=\"nw\">" + html(date) + "</td></tr>\n";
     }
     out += "</tbody>\n</table>\n</div>\n</section>\n";
     out += "<footer><p>Single-core: the mean score of a series of runs on one core. Multi-core: every selected CPU "

@@ -332,11 +332,17 @@ class Slow(CliCase):
         self.assertTrue(by_host["fixture-echo.example"]["cells"][9].startswith("failed"))
         self.assertEqual([r["cells"][0] for r in rows], [str(i) for i in range(1, 7)])
 
+        # Printed: every machine on the page, one sheet for six machines.
+        pdf = os.path.join(SHOTS or self.dir, "report-print.pdf")
+        chromium("--print-to-pdf=" + pdf, "--no-pdf-header-footer", "file://" + page)
+        pages = re.search(r"^Pages:\s+(\d+)", subprocess.run(["pdfinfo", pdf], capture_output=True, text=True,
+                                                             check=True).stdout, re.M)
+        self.assertEqual(pages.group(1), "1")
+        printed = subprocess.run(["pdftotext", "-layout", pdf, "-"], capture_output=True, text=True, check=True).stdout
+        for host in expected:
+            self.assertIn(host, printed)
         screenshot(page, "report-light.png")
         screenshot(page, "report-dark.png", "--force-dark-mode", "--blink-settings=preferredColorScheme=0")
-        if SHOTS:
-            chromium("--print-to-pdf=" + os.path.join(SHOTS, "report-print.pdf"), "--no-pdf-header-footer",
-                     "file://" + page)
 
     def test_multi_core_and_stability_results_are_stored(self):
         multi = json.loads(self.cli("multi", "--runs", "1", "--json").stdout)
