@@ -88,6 +88,9 @@ void HistoryWindowController::setupUI()
     closeButton_ = new QPushButton(QStringLiteral("Close"));
     closeButton_->setObjectName(QStringLiteral("closeButton"));
     connect(closeButton_, &QPushButton::clicked, this, &QWidget::close);
+    // Return presses it when it has the focus, as buttons in dialogs do;
+    // this window is not a dialog, so that is not the default here.
+    closeButton_->setAutoDefault(true);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);
     buttons->addWidget(closeButton_);

@@ -13,6 +13,8 @@
 #include "app_delegate.h"
 #include "circular_progress_button.h"
 #include "fake_runs.h"
+#include "history_seed.h"
+#include "history_window_controller.h"
 #include "main_view_controller.h"
 #include "palette.h"
 #include "runner_session.h"
@@ -201,6 +203,55 @@ private slots:
         QCOMPARE(delegate.stabilityWindowController()->phase(), RunnerWindowController::Phase::Idle);
         multi->close();
         QTRY_VERIFY(!multi);
+    }
+
+    // Each window the menus open is ready for the keyboard: active, the
+    // focus on the control to use first, and Esc (or Return on a focused
+    // Close) closes it. The history is empty here, so Close has the focus.
+    void windowsFromTheKeyboard_data()
+    {
+        QTest::addColumn<QString>("which");
+        QTest::addColumn<QString>("focus");
+        QTest::addColumn<int>("closeKey");
+        QTest::newRow("multi-core") << "multi-core" << "startButton" << int(Qt::Key_Escape);
+        QTest::newRow("stability") << "stability" << "startButton" << int(Qt::Key_Escape);
+        QTest::newRow("history, Esc") << "history" << "closeButton" << int(Qt::Key_Escape);
+        QTest::newRow("history, Return") << "history" << "closeButton" << int(Qt::Key_Return);
+    }
+    void windowsFromTheKeyboard()
+    {
+        QFETCH(QString, which);
+        QFETCH(QString, focus);
+        QFETCH(int, closeKey);
+        TemporaryHistory history;
+        FakeRuns fake;
+        AppDelegate delegate([](SystemInfo* info) { info->success = 0; }, nullptr,
+                             setupFor(fake, {{0, SysinfoCpuKind::unknown}}));
+        delegate.applicationDidFinishLaunching();
+        QMainWindow* main = delegate.window();
+        QApplication::setActiveWindow(main);
+        QVERIFY(QTest::qWaitForWindowActive(main));
+
+        QWidget* opened = nullptr;
+        if (which == QLatin1String("history")) {
+            QTest::keySequence(main, QKeySequence(Qt::CTRL | Qt::Key_Y));
+            opened = delegate.historyWindowController();
+        } else if (which == QLatin1String("multi-core")) {
+            delegate.multiCoreAction()->trigger();
+            opened = delegate.multiCoreWindowController();
+        } else {
+            delegate.stabilityAction()->trigger();
+            opened = delegate.stabilityWindowController();
+        }
+        QVERIFY(opened);
+        QTRY_COMPARE(QApplication::activeWindow(), opened);
+        QTRY_VERIFY(QApplication::focusWidget());
+        QCOMPARE(QApplication::focusWidget()->objectName(), focus);
+        QCOMPARE(QApplication::focusWidget()->window(), opened);
+
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key(closeKey));
+        QTRY_VERIFY(!opened->isVisible());
+        QCOMPARE(fake.started.load(), 0);
     }
 
     // A view taller than 505, from long names and then a long message, is
