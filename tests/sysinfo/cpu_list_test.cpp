@@ -39,22 +39,18 @@ std::string describe(const std::vector<SysinfoCpu>& cpus) {
 }
 
 // A scratch tree below the test's temporary folder.
-class Tree {
-public:
-    explicit Tree(const std::string& name) : root_(fs::temp_directory_path() / ("numera-cpu-list-" + name)) {
-        fs::remove_all(root_);
-        fs::create_directories(root_);
+struct Tree {
+    explicit Tree(const std::string& name) : dir(fs::temp_directory_path() / ("numera-cpu-list-" + name)) {
+        fs::remove_all(dir);
+        fs::create_directories(dir);
     }
-    ~Tree() { fs::remove_all(root_); }
+    ~Tree() { fs::remove_all(dir); }
     void put(const std::string& relative, const std::string& text) const {
-        const fs::path path = root_ / relative;
-        fs::create_directories(path.parent_path());
-        std::ofstream(path) << text;
+        fs::create_directories((dir / relative).parent_path());
+        std::ofstream(dir / relative) << text;
     }
-    std::string root() const { return root_.string(); }
-
-private:
-    fs::path root_;
+    std::string root() const { return dir.string(); }
+    fs::path dir;
 };
 
 TEST(PerCpuList, FixtureMachines) {
@@ -72,6 +68,8 @@ TEST(PerCpuList, FixtureMachines) {
         EXPECT_EQ(sysinfo_cpu_list_is_hybrid(cpus), std::string(expected).find('E') != std::string::npos) << tree;
     }
     EXPECT_TRUE(sysinfo_cpu_list("/nonexistent-root").empty());
+    // The running machine: as many online CPUs as the C library counts.
+    EXPECT_EQ(static_cast<long>(sysinfo_cpu_list().size()), sysconf(_SC_NPROCESSORS_ONLN));
 }
 
 // Offline CPUs are left out, also from the PMU lists; a hybrid machine with
@@ -102,12 +100,6 @@ TEST(PerCpuList, OfflineCpusAndFallbacks) {
     // Three tiers: all below the largest are efficiency cores.
     c.put("sys/devices/system/cpu/cpu2/cpu_capacity", "800\n");
     EXPECT_EQ(describe(sysinfo_cpu_list(c.root())), "0P 1-2E");
-}
-
-TEST(PerCpuList, KindNames) {
-    EXPECT_STREQ(sysinfo_cpu_kind_name(SysinfoCpuKind::performance), "performance");
-    EXPECT_STREQ(sysinfo_cpu_kind_name(SysinfoCpuKind::efficiency), "efficiency");
-    EXPECT_STREQ(sysinfo_cpu_kind_name(SysinfoCpuKind::unknown), "unknown");
 }
 
 // cpufreq first, then the CPU's own "cpu MHz" line (entries need not be in
@@ -146,11 +138,6 @@ TEST(PerCpuList, AvailableMemory) {
     ASSERT_TRUE(live.has_value());
     EXPECT_GT(*live, 0);
     EXPECT_LE(*live, static_cast<int64_t>(sysconf(_SC_PHYS_PAGES)) * sysconf(_SC_PAGESIZE));
-}
-
-// The running machine: as many online CPUs as the C library counts.
-TEST(PerCpuList, LiveMachine) {
-    EXPECT_EQ(static_cast<long>(sysinfo_cpu_list().size()), sysconf(_SC_NPROCESSORS_ONLN));
 }
 
 }  // namespace

@@ -185,15 +185,10 @@ TEST(LinuxProvider, MemoryBlocksAndTheirFallback) {
 // Output of a shell command; nullopt when it fails.
 std::optional<std::string> command_output(const char* command) {
     FILE* pipe = popen(command, "r");
-    if (pipe == nullptr) {
-        return std::nullopt;
-    }
     std::string text;
     char chunk[512];
-    for (size_t got; (got = std::fread(chunk, 1, sizeof chunk, pipe)) > 0;) {
-        text.append(chunk, got);
-    }
-    return pclose(pipe) == 0 ? std::optional<std::string>(text) : std::nullopt;
+    for (size_t got; pipe != nullptr && (got = std::fread(chunk, 1, sizeof chunk, pipe)) > 0;) text.append(chunk, got);
+    return pipe != nullptr && pclose(pipe) == 0 ? std::optional<std::string>(text) : std::nullopt;
 }
 
 // The running machine against util-linux's own counts, where its tools can
