@@ -3,83 +3,13 @@
 // one multi-core run and one injected failure.
 #include <gtest/gtest.h>
 #include <pty.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <chrono>
-#include <cmath>
-#include <cstdio>
-#include <filesystem>
-#include <fstream>
 #include <nlohmann/json.hpp>
-#include <sstream>
-#include <string>
-#include <thread>
-#include <vector>
 
 #include "cli/runner_cli.h"
+#include "cli_harness.h"
 
 namespace {
-
-namespace fs = std::filesystem;
-
-struct Outcome {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-std::string slurp(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-// Runs numera-cli with the arguments and environment (already shell-safe),
-// stdout and stderr to files, so neither is a terminal.
-Outcome run_cli(const std::string& arguments, const std::string& environment = "") {
-    const fs::path dir = fs::temp_directory_path() / "numera-cli-runner-test";
-    fs::create_directories(dir);
-    const std::string command = environment + " " + std::string(NUMERA_CLI_PATH) + " " + arguments + " >" +
-                                (dir / "out").string() + " 2>" + (dir / "err").string() + " </dev/null";
-    const int raw = std::system(command.c_str());
-    Outcome o;
-    o.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    o.out = slurp(dir / "out");
-    o.err = slurp(dir / "err");
-    return o;
-}
-
-// Starts numera-cli with SIGINT sent after `delay`, and collects its status
-// and output.
-Outcome interrupt_cli(const std::vector<std::string>& arguments, const std::vector<std::string>& environment,
-                      std::chrono::milliseconds delay) {
-    const fs::path dir = fs::temp_directory_path() / "numera-cli-runner-interrupt";
-    fs::create_directories(dir);
-    const pid_t child = fork();
-    if (child == 0) {
-        freopen((dir / "out").c_str(), "w", stdout);
-        freopen((dir / "err").c_str(), "w", stderr);
-        for (const std::string& assignment : environment) putenv(const_cast<char*>(assignment.c_str()));
-        std::vector<char*> argv{const_cast<char*>("numera-cli")};
-        for (const std::string& a : arguments) argv.push_back(const_cast<char*>(a.c_str()));
-        argv.push_back(nullptr);
-        execv(NUMERA_CLI_PATH, argv.data());
-        _exit(127);
-    }
-    Outcome o;
-    if (child < 0) return o;
-    std::this_thread::sleep_for(delay);
-    kill(child, SIGINT);
-    int raw = 0;
-    waitpid(child, &raw, 0);
-    o.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    o.out = slurp(dir / "out");
-    o.err = slurp(dir / "err");
-    return o;
-}
 
 std::vector<int32_t> usable_cpus() {
     std::vector<int32_t> cpus;
@@ -139,8 +69,8 @@ TEST(CliRunner, UsageErrors) {
     EXPECT_EQ(run_cli("multi", "NUMERA_TEST_FAIL_RUN=1").status, 2);
 }
 
-// A multi-core run of fakes: every CPU, every run in the JSON, and the
-// score worked out again from the reported wall time.
+// A multi-core run of fakes: every CPU pinned, every run in the JSON (its
+// shape is the schema's test, its score the runner's).
 TEST(CliRunner, MultiJson) {
     const std::vector<int32_t> cpus = usable_cpus();
     const Outcome o = run_cli("multi --runs 2 --json", fake(50));
@@ -148,33 +78,15 @@ TEST(CliRunner, MultiJson) {
     const nlohmann::json j = nlohmann::json::parse(o.out);
     EXPECT_EQ(j.at("success"), true);
     EXPECT_EQ(j.at("test_fake_runs"), true);
-    EXPECT_EQ(j.at("mode"), "multi");
-    EXPECT_EQ(j.at("multi").at("runs_per_worker"), 2);
-    EXPECT_EQ(j.at("digits_calculated"), 8388608);
-    const double T = j.at("elapsed_time").get<double>();
-    EXPECT_GE(T, 0.1);
-    const double W = static_cast<double>(cpus.size());
-    EXPECT_EQ(j.at("score").get<double>(), std::ceil(W * 2 * 4437573632.0 / T / 1765633.002816317 * 1000.0 / 1000.0));
-    EXPECT_DOUBLE_EQ(j.at("multi").at("scaling").get<double>(),
-                     j.at("score").get<double>() / (W * j.at("multi").at("best_worker_score").get<double>()));
-    EXPECT_EQ(j.at("memory").at("limited"), false);
+    EXPECT_GE(j.at("elapsed_time").get<double>(), 0.1);
     ASSERT_EQ(j.at("workers").size(), cpus.size());
     for (size_t w = 0; w < cpus.size(); ++w) {
         const nlohmann::json& c = j.at("workers")[w];
         EXPECT_EQ(c.at("cpu"), cpus[w]);
         EXPECT_EQ(c.at("pinned"), true);
-        EXPECT_TRUE(c.at("kind").is_string());
         ASSERT_EQ(c.at("runs").size(), 2u);
-        for (const nlohmann::json& r : c.at("runs")) {
-            EXPECT_EQ(r.at("verified"), true);
-            EXPECT_EQ(r.at("radix"), 10000);
-            EXPECT_GE(r.at("wall_time").get<double>(), 0.05);
-            EXPECT_TRUE(r.contains("processor_time"));
-            EXPECT_TRUE(r.contains("transform_error"));
-        }
+        EXPECT_EQ(c.at("runs")[1].at("verified"), true);
     }
-    EXPECT_TRUE(j.contains("system"));
-    EXPECT_TRUE(j.at("engine").contains("transform"));
 
     // A chosen CPU only; the text names it.
     const Outcome one = run_cli("multi --runs 1 --cpus " + std::to_string(cpus.back()), fake(20));
@@ -198,8 +110,6 @@ TEST(CliRunner, MultiFailureNamesCpu) {
     const nlohmann::json& runs = cpu_entry(j, cpu).at("runs");
     ASSERT_EQ(runs.size(), 3u) << "the other runs still ran";
     EXPECT_EQ(runs[1].at("verified"), false);
-    EXPECT_EQ(runs[1].at("success"), false);
-    EXPECT_EQ(runs[2].at("verified"), true);
     EXPECT_NE(o.err.find("numera-cli: " + message + "\n"), std::string::npos) << o.err;
 }
 
@@ -219,21 +129,15 @@ TEST(CliRunner, StressNoErrors) {
     const Outcome json = run_cli("stress --duration 1s --json", fake(40));
     EXPECT_EQ(json.status, 0) << json.err;
     const nlohmann::json j = nlohmann::json::parse(json.out);
-    EXPECT_EQ(j.at("success"), true);
-    EXPECT_EQ(j.at("mode"), "stress");
     EXPECT_EQ(j.at("stress").at("ended_by"), "duration");
-    EXPECT_EQ(j.at("stress").at("duration_requested"), 1.0);
     EXPECT_GE(j.at("elapsed_time").get<double>(), 1.0);
     int64_t passed = 0;
     for (const nlohmann::json& c : j.at("workers")) {
         EXPECT_GE(c.at("runs_passed").get<int>(), 5);
-        EXPECT_EQ(c.at("errors"), 0);
-        EXPECT_TRUE(c.at("first_error").is_null());
         passed += c.at("runs_passed").get<int64_t>();
     }
     EXPECT_EQ(j.at("verdict"), "No errors: " + std::to_string(cpus.size()) + (cpus.size() == 1 ? " CPU" : " CPUs") +
                                    ", 0:01, " + std::to_string(passed) + " runs");
-    EXPECT_EQ(j.at("stress").at("reference").at("radix"), 10000);
 }
 
 // The first error stops the test and is put on its CPU and run; exit 1.
@@ -250,17 +154,11 @@ TEST(CliRunner, StressFirstErrorNamesCpuAndRun) {
     const Outcome json = run_cli("stress --duration 0 --json", env);
     EXPECT_EQ(json.status, 1);
     const nlohmann::json j = nlohmann::json::parse(json.out);
-    EXPECT_EQ(j.at("success"), false);
     EXPECT_EQ(j.at("stress").at("ended_by"), "first_error");
-    EXPECT_EQ(j.at("verdict"), "Error on CPU " + std::to_string(cpu) + " after 0:00: Computed digits do not match pi");
     const nlohmann::json& c = cpu_entry(j, cpu);
     EXPECT_EQ(c.at("first_error").at("run"), 3);
-    EXPECT_EQ(c.at("first_error").at("message"), "Computed digits do not match pi");
     EXPECT_EQ(c.at("runs_passed"), 2);
-    EXPECT_EQ(c.at("errors"), 1);
     ASSERT_EQ(c.at("runs").size(), 1u) << "a stability test keeps its error runs";
-    EXPECT_EQ(c.at("runs")[0].at("run"), 3);
-    EXPECT_EQ(c.at("runs")[0].at("verified"), false);
 }
 
 // --keep-going counts errors per CPU until the time is up.
