@@ -9,11 +9,13 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <limits>
 #include <string>
 #include <vector>
 
 #include "fft/fft.h"
 #include "fft/fft_dispatch.h"
+#include "fft/fft_fused.h"
 
 namespace {
 
@@ -102,6 +104,35 @@ TEST(FftChecksum, OutputBitsUnchangedOnThisInstructionSet) {
         return;
     }
     GTEST_SKIP() << "no checksum recorded for " << arch << " " << isa;
+}
+
+// The forward entry for loaded factors must leave exactly the bits of the
+// plain transform of the same array with its tail zeroed, although it never
+// reads that tail: it is filled with NaNs here, which would spread into every
+// output if any of them were read. Lengths 2^6..2^21 take every path of the
+// entry: the first stage that skips the upper half, with and without a value
+// at n/2, the zeroing of a short lower half, and the plain path for a factor
+// longer than half the array.
+TEST(FftChecksum, ForwardEntryForLoadedFactorsGivesThePlainTransformsBits) {
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    for (int bits = 6; bits <= 21; ++bits) {
+        const int32_t n = int32_t{1} << bits;
+        std::vector<double> digits = input(n, true);
+        digits[static_cast<size_t>(n / 2)] = 1234.0;
+        for (int32_t used : {n / 2 + 1, n / 2, n / 2 - 37, 3 * (n / 4) + 5}) {
+            std::vector<double> expected(static_cast<size_t>(n), 0.0);
+            std::vector<double> got(static_cast<size_t>(n), nan);
+            for (int32_t j = 0; j < used; ++j) {
+                const double x = j < n / 2 + 1 ? digits[static_cast<size_t>(j)] : 17.0 - j % 5;
+                expected[static_cast<size_t>(j)] = x;
+                got[static_cast<size_t>(j)] = x;
+            }
+            fft_complex(n, 1, expected.data());
+            fft_forward_zero_tail(n, used, got.data());
+            ASSERT_EQ(std::memcmp(expected.data(), got.data(), static_cast<size_t>(n) * sizeof(double)), 0)
+                << "n=" << n << " used=" << used;
+        }
+    }
 }
 
 }  // namespace
