@@ -206,16 +206,30 @@ void AppDelegate::updateBenchmarkActions()
 
 void AppDelegate::showMultiCore()
 {
-    if (!multiCoreWindowController_)
+    if (!multiCoreWindowController_) {
         multiCoreWindowController_ = new MultiCoreWindowController(runnerSetup_, window_.get());
+        keepResultsOf(multiCoreWindowController_);
+    }
     showRunnerWindow(multiCoreWindowController_);
 }
 
 void AppDelegate::showStability()
 {
-    if (!stabilityWindowController_)
+    if (!stabilityWindowController_) {
         stabilityWindowController_ = new StabilityWindowController(runnerSetup_, window_.get());
+        keepResultsOf(stabilityWindowController_);
+    }
     showRunnerWindow(stabilityWindowController_);
+}
+
+// A runner window's results go to the history the main window's series go to.
+void AppDelegate::keepResultsOf(RunnerWindowController* runnerWindow)
+{
+    connect(runnerWindow, &RunnerWindowController::finished, this, [this, runnerWindow] {
+        const std::optional<ResultRecord> record = runnerWindow->lastResult(mainViewController_->systemInfo());
+        if (record && !record->test_fake_runs)
+            mainViewController_->historyRecorder()->record(*record);
+    });
 }
 
 void AppDelegate::showRunnerWindow(RunnerWindowController* runnerWindow)

@@ -71,6 +71,7 @@ private:
     void setupBenchmarkMenu();
     void updateBenchmarkActions();
     void showRunnerWindow(RunnerWindowController* window);
+    void keepResultsOf(RunnerWindowController* window);
 
     MainViewController::SystemInfoCollector collect_;
     BenchmarkCoordinator::SeriesFunction series_;

@@ -1,5 +1,8 @@
 #include "multi_core_window_controller.h"
 
+#include "engine/engine_path.h"
+#include "results/result_runner.h"
+
 #include "cpu_grid.h"
 
 namespace {
@@ -68,4 +71,13 @@ void MultiCoreWindowController::showReport(const RunnerReport& report)
                   .arg(result.scaling, 0, 'f', 2)
                   .arg(memory),
               TextRole::Primary);
+}
+
+std::optional<ResultRecord> MultiCoreWindowController::makeResult(const RunnerReport& report, const SystemInfo& info,
+                                                                const std::string& startedAt) const
+{
+    // Stopped by the user, it measured nothing; an error is a result.
+    if (report.end == RunnerEnd::stopped && !report.has_error)
+        return std::nullopt;
+    return result_from_multi(report, info, pi_engine_path(), startedAt);
 }

@@ -20,4 +20,6 @@ protected:
     void showRunning(double seconds) override;
     void showReport(const RunnerReport& report) override;
     QString runningStateText(int run) const override;
+    std::optional<ResultRecord> makeResult(const RunnerReport& report, const SystemInfo& info,
+                                           const std::string& startedAt) const override;
 };

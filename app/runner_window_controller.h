@@ -7,10 +7,13 @@
 #pragma once
 
 #include <memory>
+#include <optional>
+#include <string>
 #include <vector>
 
 #include <QDialog>
 
+#include "results/result_record.h"
 #include "runner/runner.h"
 #include "sysinfo/cpu_list.h"
 
@@ -55,6 +58,11 @@ public:
 
     // The last finished run's report (empty before the first one ends).
     const RunnerReport& lastReport() const { return lastReport_; }
+    // The last finished run as a result to keep, with the machine facts of
+    // `info`; none before one ends or for one that is not a result (a
+    // multi-core benchmark stopped before its end). Runs of test fakes are
+    // marked as such.
+    std::optional<ResultRecord> lastResult(const SystemInfo& info) const;
 
 public slots:
     // Starts a run on every CPU unless one is going on.
@@ -85,6 +93,9 @@ protected:
     virtual void showReport(const RunnerReport& report) = 0;
     // The grid's state while run `run` goes on.
     virtual QString runningStateText(int run) const = 0;
+    // The record of a finished run started at `startedAt` (UTC), or none.
+    virtual std::optional<ResultRecord> makeResult(const RunnerReport& report, const SystemInfo& info,
+                                                   const std::string& startedAt) const = 0;
 
     enum class TextRole { Score, Primary, Secondary, Error };
     void setHeadline(const QString& text);
@@ -115,6 +126,7 @@ private:
     Phase phase_ = Phase::Idle;
     std::vector<RowLive> rows_;
     RunnerReport lastReport_{};
+    std::string startedAt_;
     TextRole detailRole_ = TextRole::Secondary;
 
     CardFrame* resultsCard_ = nullptr;

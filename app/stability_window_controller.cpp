@@ -1,5 +1,8 @@
 #include "stability_window_controller.h"
 
+#include "engine/engine_path.h"
+#include "results/result_runner.h"
+
 #include <QComboBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -90,4 +93,11 @@ void StabilityWindowController::showReport(const RunnerReport& report)
     setHeadline(QString::fromStdString(runner_format_clock(report.wall_seconds)));
     setDetail(QString::fromStdString(runner_stress_verdict(report)),
               report.has_error ? TextRole::Error : TextRole::Primary);
+}
+
+std::optional<ResultRecord> StabilityWindowController::makeResult(const RunnerReport& report, const SystemInfo& info,
+                                                                const std::string& startedAt) const
+{
+    // A stop is how a test without a duration ends: every test is kept.
+    return result_from_stress(report, info, pi_engine_path(), startedAt, false);
 }

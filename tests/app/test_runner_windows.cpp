@@ -159,6 +159,16 @@ private slots:
         }
         if (availableBytes > 0)
             QVERIFY(window.detailLabel()->text().endsWith(QStringLiteral("\nMemory for 2 of 3 CPUs only")));
+
+        // The result kept for the history says what the window shows.
+        const std::optional<ResultRecord> kept = window.lastResult(SystemInfo{});
+        QVERIFY(kept && kept->mode == ResultMode::multi && kept->test_fake_runs);
+        QCOMPARE(kept->success, failCpu < 0);
+        QCOMPARE(QString::number(kept->score, 'f', 0), failCpu < 0 ? window.headlineLabel()->text() : "0");
+        QCOMPARE(int(kept->workers.size()), int(states.size() - states.count("Not used")));
+        if (failCpu >= 0)
+            QVERIFY2(window.detailLabel()->text().startsWith(QString::fromStdString(kept->error_message)),
+                     kept->error_message.c_str());
     }
 
     // Stop (the button, or Esc while running) ends the workers at their next
@@ -196,6 +206,7 @@ private slots:
         VERIFY_COLOR(colorOf(window.detailLabel()), Palette::secondaryLabelColor());
         QCOMPARE(column(window, CpuGrid::StateColumn), QStringList({"Stopped", "Stopped"}));
         QVERIFY(window.startButton()->isEnabled());
+        QVERIFY2(!window.lastResult(SystemInfo{}), "a stopped multi-core run is no result");
 
         QTest::keyClick(&window, Qt::Key_Escape);
         QTRY_VERIFY(!window.isVisible());
@@ -288,6 +299,11 @@ private slots:
             passed += window.cpuGrid()->text(row, CpuGrid::PassedColumn).toInt();
         if (failCpu < 0)
             QCOMPARE(match.captured(1).toInt(), passed);
+        // Stopped or failed, a stability test is kept, with the verdict shown.
+        const std::optional<ResultRecord> kept = window.lastResult(SystemInfo{});
+        QVERIFY(kept && kept->mode == ResultMode::stress);
+        QCOMPARE(kept->success, failCpu < 0);
+        QCOMPARE(QString::fromStdString(result_verdict(*kept)), shown.section('\n', 0, 0));
     }
 
     // From the keyboard alone, in both windows: Start has the focus and is
