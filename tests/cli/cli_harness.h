@@ -13,7 +13,9 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <system_error>
 #include <thread>
+#include <utility>
 #include <vector>
 
 struct Outcome {
@@ -29,10 +31,20 @@ inline std::string slurp(const std::filesystem::path& path) {
     return s.str();
 }
 
+// One folder per test process for numera-cli's output, removed when the
+// process ends.
 inline std::filesystem::path cli_output_dir() {
-    const auto dir = std::filesystem::temp_directory_path() / ("numera-cli-test-" + std::to_string(::getpid()));
-    std::filesystem::create_directories(dir);
-    return dir;
+    struct Folder {
+        std::filesystem::path path;
+        explicit Folder(std::filesystem::path p) : path(std::move(p)) { std::filesystem::create_directories(path); }
+        ~Folder() {
+            std::error_code ignored;
+            std::filesystem::remove_all(path, ignored);
+        }
+    };
+    static const Folder folder(std::filesystem::temp_directory_path() /
+                               ("numera-cli-test-" + std::to_string(::getpid())));
+    return folder.path;
 }
 
 inline Outcome collect(int raw) {
