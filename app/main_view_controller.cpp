@@ -23,37 +23,11 @@
 #include "history_recorder.h"
 #include "palette.h"
 #include "result_texts.h"
+#include "text_style.h"
 #include "results/result_json.h"
 #include "sysinfo/result_formatter.h"
 
 namespace {
-
-QFont namedFont(const QString& name, const QString& fallback, int pixelSize)
-{
-    QFont font;
-    font.setFamilies({name, fallback});
-    font.setPixelSize(pixelSize);
-    return font;
-}
-
-QFont menloFont(int pixelSize)
-{
-    return namedFont(QStringLiteral("Menlo"), QStringLiteral("DejaVu Sans Mono"), pixelSize);
-}
-
-QFont verdanaFont(int pixelSize)
-{
-    return namedFont(QStringLiteral("Verdana"), QStringLiteral("DejaVu Sans"), pixelSize);
-}
-
-void setTextColor(QLabel* label, const QColor& color)
-{
-    // A fresh palette sets only this role, so the rest keeps following the
-    // application palette.
-    QPalette palette;
-    palette.setColor(QPalette::WindowText, color);
-    label->setPalette(palette);
-}
 
 QString qs(const std::string& text)
 {
@@ -130,14 +104,14 @@ void MainViewController::setupResultsView()
 
     scoreValueLabel_ = new QLabel;
     scoreValueLabel_->setObjectName(QStringLiteral("scoreValueLabel"));
-    scoreValueLabel_->setFont(menloFont(48));
+    scoreValueLabel_->setFont(TextStyle::menlo(48));
     scoreValueLabel_->setAlignment(Qt::AlignCenter);
 
     // Spans the card and centres its text, so that a message in place of
     // the time wraps at the card's width.
     timeValueLabel_ = new QLabel;
     timeValueLabel_->setObjectName(QStringLiteral("timeValueLabel"));
-    timeValueLabel_->setFont(menloFont(14));
+    timeValueLabel_->setFont(TextStyle::menlo(14));
     timeValueLabel_->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     timeValueLabel_->setWordWrap(true);
 
@@ -175,7 +149,7 @@ void MainViewController::createSystemInfoRowWithLabel(const QString& label, cons
 
     auto* nameLabel = new QLabel(label);
     nameLabel->setProperty(rowNameProperty, true);
-    nameLabel->setFont(verdanaFont(13));
+    nameLabel->setFont(TextStyle::verdana(13));
     nameLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     nameLabel->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
 
@@ -186,7 +160,7 @@ void MainViewController::createSystemInfoRowWithLabel(const QString& label, cons
 
     auto* valueLabel = new QLabel(value);
     valueLabel->setProperty(rowValueProperty, true);
-    valueLabel->setFont(menloFont(13));
+    valueLabel->setFont(TextStyle::menlo(13));
     valueLabel->setAlignment(Qt::AlignRight | Qt::AlignTop);
     valueLabel->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
     valueLabel->setWordWrap(true);
@@ -207,9 +181,9 @@ void MainViewController::applyRowColors()
     const auto labels = systemInfoContainerView_->findChildren<QLabel*>();
     for (QLabel* label : labels) {
         if (label->property(rowNameProperty).toBool())
-            setTextColor(label, Palette::secondaryLabelColor());
+            TextStyle::setTextColor(label, Palette::secondaryLabelColor());
         else if (label->property(rowValueProperty).toBool())
-            setTextColor(label, Palette::labelColor());
+            TextStyle::setTextColor(label, Palette::labelColor());
     }
 }
 
@@ -230,11 +204,11 @@ void MainViewController::setupConstraints()
     // Below the stretch, so it sits at the bottom and costs no room while hidden.
     historyNoticeLabel_ = new QLabel;
     historyNoticeLabel_->setObjectName(QStringLiteral("historyNoticeLabel"));
-    historyNoticeLabel_->setFont(verdanaFont(11));
+    historyNoticeLabel_->setFont(TextStyle::verdana(11));
     historyNoticeLabel_->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     historyNoticeLabel_->setWordWrap(true);
     historyNoticeLabel_->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    setTextColor(historyNoticeLabel_, Palette::secondaryLabelColor());
+    TextStyle::setTextColor(historyNoticeLabel_, Palette::secondaryLabelColor());
     historyNoticeLabel_->hide();
     layout->addWidget(historyNoticeLabel_);
 }
@@ -389,19 +363,19 @@ void MainViewController::updateResultsDisplay()
     if (coordinator_->hasResult()) {
         const BenchmarkResult result = coordinator_->lastResult();
         scoreValueLabel_->setText(qs(ResultFormatter::formatScore(result)));
-        setTextColor(scoreValueLabel_, scoreColor);
+        TextStyle::setTextColor(scoreValueLabel_, scoreColor);
         timeValueLabel_->setText(qs(ResultFormatter::formatTime(result)));
-        setTextColor(timeValueLabel_, Palette::labelColor());
+        TextStyle::setTextColor(timeValueLabel_, Palette::labelColor());
     } else {
         scoreValueLabel_->setText(QStringLiteral("--"));
-        setTextColor(scoreValueLabel_, scoreColor);
+        TextStyle::setTextColor(scoreValueLabel_, scoreColor);
         if (message_) {
             timeValueLabel_->setText(message_->text);
-            setTextColor(timeValueLabel_, message_->role == MessageRole::Error ? Palette::textErrorColor()
+            TextStyle::setTextColor(timeValueLabel_, message_->role == MessageRole::Error ? Palette::textErrorColor()
                                                                               : Palette::secondaryLabelColor());
         } else {
             timeValueLabel_->setText(QStringLiteral("--"));
-            setTextColor(timeValueLabel_, Palette::secondaryLabelColor());
+            TextStyle::setTextColor(timeValueLabel_, Palette::secondaryLabelColor());
         }
     }
     updateResultsAccessibleNames();
@@ -454,7 +428,7 @@ void MainViewController::changeEvent(QEvent* event)
         startButton_) {
         updateResultsDisplay();
         applyRowColors();
-        setTextColor(historyNoticeLabel_, Palette::secondaryLabelColor());
+        TextStyle::setTextColor(historyNoticeLabel_, Palette::secondaryLabelColor());
         resultsContainerView_->update();
         systemInfoContainerView_->update();
     }

@@ -1,6 +1,6 @@
-// Fonts and text colours shared by the runner windows: the same faces as
-// the main window ("Menlo" for figures, "Verdana" for names, with DejaVu
-// where those are missing).
+// Fonts and text colours of the main window and the runner windows:
+// "Menlo" for figures, "Verdana" for names, with DejaVu where those are
+// missing.
 #pragma once
 
 #include <QColor>
