@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 #include <pthread.h>
 #include <sched.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -11,6 +14,7 @@
 #include <map>
 #include <mutex>
 #include <set>
+#include <sstream>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -521,6 +525,56 @@ TEST(Runner, Events) {
             }
         }
     }
+}
+
+// A worker whose thread cannot be made leaves the error on its CPU, and the
+// runner still returns. The kernel refuses the threads for real: a child
+// process, as an ordinary user, is allowed no more tasks than it has.
+TEST(Runner, WorkerThreadRefusedByTheSystem) {
+    const std::vector<SysinfoCpu> cpus = two_reversed();
+    int out[2];
+    ASSERT_EQ(pipe(out), 0);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        alarm(30);  // a runner waiting for a worker that never came
+        rlimit none{1, 1};
+        if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(3);
+        if (setrlimit(RLIMIT_NPROC, &none) != 0) _exit(3);
+        try {
+            std::thread([] {}).join();
+            _exit(4);  // threads are not limited here
+        } catch (const std::system_error&) {
+        }
+        Fake fake;
+        RunnerConfig config = fake_config(runner_multi_config(cpus, 2), &fake);
+        RunnerReport report;
+        runner_run(&config, &report);
+        std::ostringstream said;
+        said << "runs " << fake.seen.size() << ", end " << static_cast<int>(report.end) << ", first "
+             << report.first_error_worker << ", " << runner_multi_result(report).error_message;
+        for (const RunnerWorkerReport& w : report.workers)
+            said << "; CPU " << w.cpu << ": " << w.errors << " error, " << w.runs_passed << " passed, "
+                 << (w.has_error ? w.first_error.error_message : "none");
+        const std::string text = said.str();
+        _exit(write(out[1], text.data(), text.size()) == static_cast<ssize_t>(text.size()) ? 0 : 5);
+    }
+    close(out[1]);
+    std::string said;
+    char buffer[512];
+    for (ssize_t n; (n = read(out[0], buffer, sizeof buffer)) > 0;) said.append(buffer, static_cast<size_t>(n));
+    close(out[0]);
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status)) << "the runner hung or crashed (signal " << WTERMSIG(status) << ")";
+    if (WEXITSTATUS(status) == 4) GTEST_SKIP() << "the system does not limit this user's threads";
+    ASSERT_EQ(WEXITSTATUS(status), 0);
+    std::string want = "runs 0, end " + std::to_string(static_cast<int>(RunnerEnd::first_error)) +
+                       ", first 0, " + runner_message_no_thread + " (CPU " + std::to_string(cpus[0].number) +
+                       ", run 1 of 2)";
+    for (const SysinfoCpu& cpu : cpus)
+        want += "; CPU " + std::to_string(cpu.number) + ": 1 error, 0 passed, " + runner_message_no_thread;
+    EXPECT_EQ(said, want);
 }
 
 TEST(Runner, RunErrors) {
