@@ -34,21 +34,15 @@ private slots:
         qApp->setProperty("buildVersion", QVariant());
     }
 
-    void contentInOrder()
+    // A fixed size, its icon built in, OK the default button.
+    void content()
     {
         AboutWindowController about;
-        QCOMPARE(about.windowTitle(), QStringLiteral("About Numera"));
         QVERIFY(about.width() == 320 && about.height() >= 280);
         QCOMPARE(about.minimumSize(), about.maximumSize());
-
         QVERIFY(!about.findChild<QLabel*>("iconView")->pixmap().isNull());
-        auto* name = about.findChild<QLabel*>("nameLabel");
-        QCOMPARE(name->text(), QStringLiteral("Numera"));
-        QVERIFY(name->font().pixelSize() == 24 && name->font().bold());
-        QCOMPARE(about.findChild<QLabel*>("descriptionLabel")->text(),
-                 QStringLiteral("A cross-platform Pi calculation benchmark"));
         auto* ok = about.findChild<QPushButton*>("okButton");
-        QVERIFY(ok->text() == QStringLiteral("OK") && ok->isDefault());
+        QVERIFY(ok->isDefault());
         about.show();
         QVERIFY(ok->width() >= 80);
 

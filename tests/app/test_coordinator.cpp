@@ -62,7 +62,6 @@ private slots:
         QTest::addColumn<bool>("withCompletion");
         QTest::newRow("successful series") << true << true << true;
         QTest::newRow("all runs failed") << false << true << true;
-        QTest::newRow("no handlers") << true << false << false;
         QTest::newRow("progress only") << true << true << false;
         QTest::newRow("completion only") << true << false << true;
     }

@@ -2,19 +2,12 @@
 // the main window keeping, copying and saving its results.
 #include <time.h>
 
-#include <algorithm>
-#include <cstring>
 #include <fstream>
 
-#include <QApplication>
 #include <QClipboard>
 #include <QDateTimeAxis>
 #include <QFileDialog>
-#include <QLabel>
-#include <QLayout>
 #include <QLineSeries>
-#include <QMainWindow>
-#include <QMenu>
 #include <QMenuBar>
 #include <QProcess>
 #include <QPushButton>
@@ -24,15 +17,12 @@
 #include <QTimer>
 #include <QValueAxis>
 
-#include "about_window_controller.h"
-#include "app_delegate.h"
 #include "card_frame.h"
 #include "engine/engine_path.h"
 #include "history_chart_view.h"
 #include "history_recorder.h"
 #include "history_seed.h"
 #include "history_window_controller.h"
-#include "main_view_controller.h"
 #include "palette.h"
 #include "results/result_json.h"
 #include "test_support.h"
@@ -91,43 +81,6 @@ QString slurp(const fs::path& path)
 {
     std::ifstream in(path, std::ios::binary);
     return QString::fromStdString(std::string(std::istreambuf_iterator<char>(in), {}));
-}
-
-// A machine for the main window, and the series it runs.
-void testMachine(SystemInfo* info)
-{
-    std::strcpy(info->cpu_model, "Test CPU");
-    info->cpu_cores_physical = 4;
-    info->cpu_cores_logical = 8;
-    info->cpu_frequency_mhz = 3000;
-    info->total_memory_mb = 16384;
-    std::strcpy(info->os_name, "Debian GNU/Linux");
-    std::strcpy(info->os_version, "12 (bookworm)");
-    std::strcpy(info->architecture, "x86_64");
-    info->success = 1;
-}
-
-BenchmarkResult seriesResult(int success, const QString& message)
-{
-    BenchmarkResult result{};
-    result.success = success;
-    result.digits_calculated = success ? 8388608 : 0;
-    result.elapsed_time = success ? 12.3456 : 0;
-    result.score = success ? 9876.4 : 0;
-    std::strncpy(result.error_message, message.toUtf8().constData(), sizeof result.error_message - 1);
-    return result;
-}
-
-// The machine card's rows as "Name: value" lines, read off its labels.
-QStringList cardLines(const MainViewController* view)
-{
-    QStringList lines;
-    for (int i = 0; i < view->systemInfoStackView()->count(); ++i) {
-        QLayout* row = view->systemInfoStackView()->itemAt(i)->widget()->layout();
-        lines << qobject_cast<QLabel*>(row->itemAt(0)->widget())->text() + QLatin1Char(' ') +
-                     qobject_cast<QLabel*>(row->itemAt(2)->widget())->text();
-    }
-    return lines;
 }
 
 }  // namespace
@@ -272,7 +225,6 @@ private slots:
                 QVERIFY(values->min() < p.y() && p.y() < values->max());
             }
         }
-        QVERIFY(view->singleCoreSeries() == nullptr || view->singleCoreSeries()->color() == HistoryChartView::singleCoreColor());
     }
 
     // Nothing yet: an empty state, and the window creates no history.
@@ -373,15 +325,11 @@ private slots:
         VERIFY_COLOR(cardPixel(), PaletteTable::cardBackgroundLight);
         QCOMPARE(window.chartView()->singleCoreSeries()->color(), PaletteTable::textScoreLight);
 
-        QPalette dark;
-        dark.setColor(QPalette::Window, QColor(40, 40, 40));
-        dark.setColor(QPalette::WindowText, QColor(235, 235, 235));
-        QApplication::setPalette(dark);
-        QCoreApplication::processEvents();
+        useDarkPalette();
         VERIFY_COLOR(cardPixel(), PaletteTable::cardBackgroundDark);
         VERIFY_COLOR(window.chartView()->singleCoreSeries()->color(), PaletteTable::textScoreDark);
         VERIFY_COLOR(window.chartView()->multiCoreSeries()->color(), PaletteTable::progressActive);
-        VERIFY_COLOR(window.chartView()->dateAxis()->labelsColor(), QColor(235, 235, 235));
+        VERIFY_COLOR(window.chartView()->dateAxis()->labelsColor(), darkText);
     }
 
     // Every finished series is kept with the card's machine, successful or
@@ -416,7 +364,7 @@ private slots:
             std::ofstream(history.folder().toStdString() + "/numera") << "a file where the folder goes";
         }
         FakeSeries series;
-        series.result = seriesResult(success, message);
+        series.ends(success, message);
         MainViewController view(testMachine, series.function());
         view.show();
         QSignalSpy recorded(view.historyRecorder(), &HistoryRecorder::recorded);
@@ -450,13 +398,13 @@ private slots:
         QCOMPARE(r.score, success ? 9876.4 : 0.0);
         QCOMPARE(QString::fromStdString(r.error_message), message);
         QVERIFY(before <= r.started_at && r.started_at <= after);
-        QCOMPARE(r.system.cpu_model, std::string("Test CPU"));
-        QCOMPARE(r.system.total_memory_mb, int64_t(16384));
+        QCOMPARE(r.system.cpu_model, std::string("Intel(R) Xeon(R) Processor"));
+        QCOMPARE(r.system.total_memory_mb, int64_t(24576));
         QCOMPARE(result_engine_text(r.engine), pi_engine_path_text(pi_engine_path()));
         QCOMPARE(movedAside(path), setup == "damaged" ? 1 : 0);
 
         // The next series takes the line away with the result.
-        series.result = seriesResult(1, {});
+        series.ends(true);
         QSignalSpy changed(&view, &MainViewController::shownResultChanged);
         view.startBenchmark();
         QVERIFY(!view.historyNoticeLabel()->isVisible() && !view.shownResult());
@@ -515,22 +463,17 @@ private slots:
         TemporaryHistory history;
         FakeSeries series;
         series.held = true;
-        series.result = seriesResult(success, message);
+        series.ends(success, message);
         AppDelegate delegate(testMachine, series.function());
-        delegate.applicationDidFinishLaunching();
+        QVERIFY(launch(delegate));
         QMainWindow* window = delegate.window();
-        QApplication::setActiveWindow(window);
-        QVERIFY(QTest::qWaitForWindowActive(window));
         MainViewController* view = delegate.mainViewController();
         QClipboard* clipboard = QGuiApplication::clipboard();
         clipboard->setText(QStringLiteral("untouched"));
 
         const QAction* results = window->menuBar()->actions().value(1);
         QCOMPARE(results->text(), QStringLiteral("&Results"));
-        QStringList items;
-        for (const QAction* item : results->menu()->actions())
-            items << (item->isSeparator() ? QStringLiteral("-") : item->text() + " " + item->shortcut().toString());
-        QCOMPARE(items, (QStringList{"Copy Result Ctrl+C", "Save Result\u2026 Ctrl+S", "-", "Show History Ctrl+Y"}));
+        QCOMPARE(menuItems(results), (QStringList{"Copy Result Ctrl+C", "Save Result\u2026 Ctrl+S", "-", "Show History Ctrl+Y"}));
         QVERIFY(!delegate.copyResultAction()->isEnabled() && !delegate.saveResultAction()->isEnabled());
         QTest::keySequence(window, QKeySequence::Copy);
         QCOMPARE(clipboard->text(), QStringLiteral("untouched"));
@@ -564,7 +507,9 @@ private slots:
         QVERIFY(before <= at && at <= QDateTime::currentDateTimeUtc());
         QCOMPARE(lines.mid(2, 3), resultLines);
         QCOMPARE(lines.value(5), QStringLiteral("Engine: %1").arg(QString::fromStdString(pi_engine_path_text(pi_engine_path()))));
-        QCOMPARE(lines.mid(6), cardLines(view));
+        for (int i = 0; i < view->systemInfoStackView()->count(); ++i)
+            QCOMPARE(lines.value(6 + i), infoLabel(*view, i, 0)->text() + ' ' + infoLabel(*view, i, 2)->text());
+        QCOMPARE(lines.size(), 6 + view->systemInfoStackView()->count());
 
         // Save Result...: the file dialog comes up with a name; give it ours.
         const QString file = history.folder() + QStringLiteral("/saved result.json");
@@ -588,7 +533,7 @@ private slots:
         QCOMPARE(read[0].score, shown.score);
         QCOMPARE(read[0].elapsed_time, shown.elapsed_time);
         QCOMPARE(read[0].error_message, message.toStdString());
-        QCOMPARE(read[0].system.cpu_model, std::string("Test CPU"));
+        QCOMPARE(read[0].system.cpu_model, std::string("Intel(R) Xeon(R) Processor"));
         QCOMPARE(read[0].engine.transform, std::string(pi_engine_path().transform));
         QProcess validate;
         validate.start(QStringLiteral("python3"), {QStringLiteral(NUMERA_VALIDATE_SCRIPT),

@@ -1,14 +1,9 @@
 #include <algorithm>
-#include <cstring>
 
-#include <QApplication>
-#include <QLabel>
-#include <QLayout>
 
 #include "card_frame.h"
 #include "sysinfo/linux_system_provider.h"
 #include "circular_progress_button.h"
-#include "main_view_controller.h"
 #include "palette.h"
 #include "test_support.h"
 
@@ -26,24 +21,6 @@ Collector machine(int mhz, int pMax, int eMax, int success = 1)
         info->cpu_frequency_e_max_mhz = eMax;
         info->success = success;
     };
-}
-
-// Six rows with long values: a 36-character brand string with its clock,
-// a frequency line and a long OS name.
-void longNames(SystemInfo* info)
-{
-    std::strcpy(info->cpu_model, "13th Gen Intel(R) Core(TM) i9-13900K");
-    info->cpu_cores_physical = 24;
-    info->cpu_cores_logical = 32;
-    info->cpu_cores_performance = 8;
-    info->cpu_cores_efficiency = 16;
-    info->cpu_frequency_mhz = 3000;
-    info->cpu_frequency_p_max_mhz = 5800;
-    info->total_memory_mb = 65536;
-    std::strcpy(info->os_name, "Fedora Linux");
-    std::strcpy(info->os_version, "39 (Workstation Edition)");
-    std::strcpy(info->architecture, "x86_64");
-    info->success = 1;
 }
 
 // The machine of a fixture tree of the system information tests.
@@ -65,12 +42,7 @@ struct View : MainViewController {
         : View(machine(mhz, pMax, eMax, success), std::move(series))
     {
     }
-    // Name and value label of system information row i.
-    QLabel* row(int i, int which) const
-    {
-        return qobject_cast<QLabel*>(systemInfoStackView()->itemAt(i)->widget()->layout()->itemAt(which)->widget());
-    }
-    QColor color(QLabel* label) const { return label->palette().color(QPalette::WindowText); }
+    QLabel* row(int i, int which) const { return infoLabel(*this, i, which); }
     bool showsNoResult() const { return scoreValueLabel()->text() == "--" && timeValueLabel()->text() == "--"; }
 
     // Empty when the label's text, laid out as the label draws it, fits the
@@ -124,27 +96,24 @@ private slots:
         QVERIFY(view.startButton()->isEnabled() && !view.startButton()->isRingVisible());
         QCOMPARE(view.startButton()->title(), QStringLiteral("START"));
         QVERIFY(view.showsNoResult());
-        VERIFY_COLOR(view.color(view.scoreValueLabel()), PaletteTable::textScoreLight);
-        VERIFY_COLOR(view.color(view.timeValueLabel()), Palette::secondaryLabelColor());
+        VERIFY_COLOR(textColor(view.scoreValueLabel()), PaletteTable::textScoreLight);
+        VERIFY_COLOR(textColor(view.timeValueLabel()), Palette::secondaryLabelColor());
         QImage card = view.resultsContainerView()->grab().toImage();
         VERIFY_COLOR(card.pixelColor(card.width() / 2, 4), PaletteTable::cardBackgroundLight);
         VERIFY_COLOR(card.pixelColor(card.width() / 2, 0), PaletteTable::cardBorderLight);
 
-        QPalette dark;
-        dark.setColor(QPalette::Window, QColor(40, 40, 40));
-        dark.setColor(QPalette::WindowText, QColor(235, 235, 235));
-        QApplication::setPalette(dark);
-        QCoreApplication::processEvents();
+        useDarkPalette();
         QCOMPARE(Palette::currentAppearanceName(), QStringLiteral("Dark"));
-        VERIFY_COLOR(view.color(view.scoreValueLabel()), PaletteTable::textScoreDark);
-        VERIFY_COLOR(view.color(view.timeValueLabel()), QColor(235, 235, 235, 140));
-        VERIFY_COLOR(view.color(view.row(0, 2)), QColor(235, 235, 235));
+        VERIFY_COLOR(textColor(view.scoreValueLabel()), PaletteTable::textScoreDark);
+        VERIFY_COLOR(textColor(view.timeValueLabel()), QColor(235, 235, 235, 140));
+        VERIFY_COLOR(textColor(view.row(0, 2)), darkText);
         card = view.systemInfoContainerView()->grab().toImage();
         VERIFY_COLOR(card.pixelColor(card.width() / 2, 4), PaletteTable::cardBackgroundDark);
         for (const char* name : {"Light", "dark", "HighContrastDark"})
             VERIFY_COLOR(Palette::textScoreColor().resolve(QString::fromLatin1(name)), PaletteTable::textScoreLight);
-        dark.setColor(QPalette::Window, QColor(235, 235, 235));  // as light as the text: not dark
-        QCOMPARE(Palette::appearanceNameForPalette(dark), QStringLiteral("Light"));
+        QPalette even = QApplication::palette();
+        even.setColor(QPalette::Window, darkText);  // as light as the text: not dark
+        QCOMPARE(Palette::appearanceNameForPalette(even), QStringLiteral("Light"));
     }
 
     // "Frequency:" only while not both cluster maxima are known; a failed
@@ -233,10 +202,7 @@ private slots:
         QFETCH(QString, time);
         FakeSeries series;
         series.held = true;
-        series.result.success = success;
-        series.result.elapsed_time = 12.3456;
-        series.result.score = 9876.4;
-        std::strcpy(series.result.error_message, message.toUtf8().constData());
+        series.ends(success, message);
         View view(longNames, series.function());
         CircularProgressButton* button = view.startButton();
         view.show();
@@ -257,9 +223,9 @@ private slots:
         QCOMPARE(button->progress(), success ? 1.0 : 0.0);
         QCOMPARE(view.scoreValueLabel()->text(), success ? QStringLiteral("9876") : QStringLiteral("--"));
         QCOMPARE(view.timeValueLabel()->text(), time);
-        VERIFY_COLOR(view.color(view.scoreValueLabel()), PaletteTable::textScoreLight);
+        VERIFY_COLOR(textColor(view.scoreValueLabel()), PaletteTable::textScoreLight);
         const QColor text = QApplication::palette().color(QPalette::WindowText);
-        VERIFY_COLOR(view.color(view.timeValueLabel()), success ? text : PaletteTable::textError);
+        VERIFY_COLOR(textColor(view.timeValueLabel()), success ? text : PaletteTable::textError);
         const QStringList cut = view.cutOffTexts();
         QVERIFY2(cut.isEmpty(), qPrintable(cut.join("; ")));
         QCOMPARE(view.height(), view.systemInfoContainerView()->geometry().bottom() + 1 + 20);
@@ -270,7 +236,7 @@ private slots:
         view.showMessage(QStringLiteral("Cancelled"), MainViewController::MessageRole::Secondary);
         QCOMPARE(view.timeValueLabel()->text(), success ? time : QStringLiteral("Cancelled"));
         if (!success)
-            VERIFY_COLOR(view.color(view.timeValueLabel()), QColor(text.red(), text.green(), text.blue(), 140));
+            VERIFY_COLOR(textColor(view.timeValueLabel()), QColor(text.red(), text.green(), text.blue(), 140));
         view.startBenchmark();  // the next start clears the result, the message and the ring
         QVERIFY(!button->isEnabled() && button->progress() == 0.0 && view.showsNoResult());
         QCOMPARE(view.height(), idle);

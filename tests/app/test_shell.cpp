@@ -1,21 +1,12 @@
-#include <cstring>
-
-#include <QApplication>
-#include <QMainWindow>
-#include <QMenu>
+// The main window's shell: its menus and keys, the windows they open, and
+// its size following the view.
 #include <QMenuBar>
-#include <QTest>
-
-#include <QLabel>
 #include <QSignalSpy>
 
-#include "about_window_controller.h"
-#include "app_delegate.h"
 #include "circular_progress_button.h"
 #include "fake_runs.h"
 #include "history_seed.h"
 #include "history_window_controller.h"
-#include "main_view_controller.h"
 #include "palette.h"
 #include "runner_session.h"
 #include "test_support.h"
@@ -26,8 +17,7 @@ class TestShell : public QObject {
 private slots:
     void windowAndMenu()
     {
-        AppDelegate delegate([](SystemInfo* info) { info->success = 0; },
-                             [](BenchmarkProgressFn, void*) { return BenchmarkResult{}; });
+        AppDelegate delegate(noMachine, [](BenchmarkProgressFn, void*) { return BenchmarkResult{}; });
         delegate.applicationDidFinishLaunching();
         QMainWindow* window = delegate.window();
         QVERIFY(QTest::qWaitForWindowExposed(window));
@@ -43,129 +33,80 @@ private slots:
         QCoreApplication::processEvents();
         QCOMPARE(window->centralWidget()->size(), QSize(400, 505));
 
+        // The Results menu has tests of its own.
         const QList<QAction*> menus = window->menuBar()->actions();
-        // The application menu comes first; the others have tests of their own.
-        QVERIFY(!menus.isEmpty());
-        QCOMPARE(menus[0]->text(), QStringLiteral("Numera"));
-        const QList<QAction*> items = menus[0]->menu()->actions();
-        QCOMPARE(items.size(), 3);
-        QCOMPARE(items[0]->text(), QStringLiteral("About Numera"));
-        QVERIFY(items[1]->isSeparator());
-        QCOMPARE(items[2]->text(), QStringLiteral("Quit Numera"));
-        QCOMPARE(items[2]->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Q));
-
-        QStringList titles;
-        for (const QAction* menu : menus)
-            titles << menu->text();
-        QCOMPARE(titles, QStringList({"Numera", "&Results", "&Benchmark"}));
-        QStringList benchmark;
-        for (const QAction* item : menus[2]->menu()->actions())
-            benchmark << (item->isSeparator() ? QStringLiteral("-") : item->text());
-        QCOMPARE(benchmark,
-                 QStringList({"Start Benchmark", "Stop", "-", "Multi-Core Benchmark", "Stability Test\u2026"}));
-        QCOMPARE(delegate.startAction()->shortcuts(), QList<QKeySequence>{QKeySequence(QStringLiteral("Ctrl+R"))});
-        QCOMPARE(delegate.stopAction()->shortcut(), QKeySequence(Qt::Key_Escape));
+        QCOMPARE(menus.size(), 3);
+        QCOMPARE(menus[0]->text() + menus[1]->text() + menus[2]->text(), QStringLiteral("Numera&Results&Benchmark"));
+        QCOMPARE(menuItems(menus[0]), QStringList({"About Numera", "-", "Quit Numera Ctrl+Q"}));
+        QCOMPARE(menuItems(menus[2]), QStringList({"Start Benchmark Ctrl+R", "Stop Esc", "-", "Multi-Core Benchmark",
+                                                   "Stability Test\u2026"}));
+        QCOMPARE(delegate.startAction()->shortcuts().size(), 1);
         QVERIFY(delegate.startAction()->isEnabled() && !delegate.stopAction()->isEnabled());
     }
 
-    // Start Benchmark, from Ctrl+R or its menu item, starts the series as a
-    // click on START does; while the series runs the item is disabled and
-    // neither starts a second one; afterwards it starts again.
-    void startItem_data()
+    // Start Benchmark and Stop, from their keys or their menu items: Start
+    // starts the series as a click on START does, and neither it nor its key
+    // starts a second one while it runs; Stop ends it with "Cancelled" in the
+    // secondary colour where the time goes; then a new start runs to its end.
+    // With no series running Esc does nothing.
+    void startAndStopItems_data()
     {
-        QTest::addColumn<bool>("withKey");
-        QTest::newRow("Ctrl+R") << true;
-        QTest::newRow("menu item") << false;
+        QTest::addColumn<bool>("withKeys");
+        QTest::newRow("Ctrl+R and Esc") << true;
+        QTest::newRow("menu items") << false;
     }
-    void startItem()
+    void startAndStopItems()
     {
-        QFETCH(bool, withKey);
+        QFETCH(bool, withKeys);
         FakeSeries series;
         series.held = true;
-        series.result.success = 1;
-        series.result.score = 2513;
-        series.result.elapsed_time = 5.0;
-        AppDelegate delegate([](SystemInfo* info) { info->success = 0; }, series.function());
-        delegate.applicationDidFinishLaunching();
+        series.ends(true);
+        AppDelegate delegate(noMachine, series.function());
+        QVERIFY(launch(delegate));
         QMainWindow* window = delegate.window();
-        QApplication::setActiveWindow(window);
-        QVERIFY(QTest::qWaitForWindowActive(window));
         MainViewController* view = delegate.mainViewController();
         QSignalSpy running(view, &MainViewController::runningChanged);
         QAction* start = delegate.startAction();
+        QAction* stop = delegate.stopAction();
         const auto startFromKeyboard = [&] {
-            if (withKey)
+            if (withKeys)
                 QTest::keyClick(window, Qt::Key_R, Qt::ControlModifier);
             else
                 start->trigger();
         };
 
+        QTest::keyClick(window, Qt::Key_Escape);
         startFromKeyboard();
         QCOMPARE(running.count(), 1);
         QVERIFY(!view->startButton()->isEnabled() && view->coordinator().isRunning());
-        QVERIFY(!start->isEnabled() && delegate.stopAction()->isEnabled());
+        QVERIFY(!start->isEnabled() && stop->isEnabled());
         QTRY_COMPARE(view->startButton()->progress(), 1.0);
-
         startFromKeyboard();
         QTest::keyClick(window, Qt::Key_R, Qt::ControlModifier);
         QTest::qWait(20);
         QCOMPARE(series.calls.load(), 1);
         QCOMPARE(running.count(), 1);
 
-        series.release.set_value();
-        QTRY_VERIFY(view->startButton()->isEnabled());
-        QVERIFY(start->isEnabled() && !delegate.stopAction()->isEnabled());
-        QCOMPARE(view->scoreValueLabel()->text(), QStringLiteral("2513"));
-
-        startFromKeyboard();
-        QTRY_COMPARE(series.calls.load(), 2);
-        QTRY_COMPARE(running.count(), 4);
-        QVERIFY(start->isEnabled());
-    }
-
-    // Stop, from its key or its menu item, ends a running series: "Cancelled"
-    // in the secondary colour where the time goes, the button enabled again.
-    // With no series running Esc does nothing.
-    void stopItem_data()
-    {
-        QTest::addColumn<bool>("withKey");
-        QTest::newRow("Esc") << true;
-        QTest::newRow("menu item") << false;
-    }
-    void stopItem()
-    {
-        QFETCH(bool, withKey);
-        FakeSeries series;
-        series.held = true;
-        series.result.success = 1;
-        AppDelegate delegate([](SystemInfo* info) { info->success = 0; }, series.function());
-        delegate.applicationDidFinishLaunching();
-        QMainWindow* window = delegate.window();
-        QApplication::setActiveWindow(window);
-        QVERIFY(QTest::qWaitForWindowActive(window));
-        MainViewController* view = delegate.mainViewController();
-        QSignalSpy running(view, &MainViewController::runningChanged);
-
-        QTest::keyClick(window, Qt::Key_Escape);
-        QTest::mouseClick(view->startButton(), Qt::LeftButton, {}, QPoint(80, 80));
-        QCOMPARE(running.count(), 1);
-        QVERIFY(delegate.stopAction()->isEnabled() && !view->startButton()->isEnabled());
-        QTRY_COMPARE(view->startButton()->progress(), 1.0);
-
-        if (withKey)
+        if (withKeys)
             QTest::keyClick(window, Qt::Key_Escape);
         else
-            delegate.stopAction()->trigger();
+            stop->trigger();
         QTRY_VERIFY(view->startButton()->isEnabled());
         QVERIFY(series.sawStop);
         QCOMPARE(running.count(), 2);
         QCOMPARE(running.at(1).at(0).toBool(), false);
-        QVERIFY(!delegate.stopAction()->isEnabled() && !view->coordinator().isRunning());
+        QVERIFY(start->isEnabled() && !stop->isEnabled() && !view->coordinator().isRunning());
         QCOMPARE(view->scoreValueLabel()->text(), QStringLiteral("--"));
         QCOMPARE(view->timeValueLabel()->text(), QStringLiteral("Cancelled"));
-        VERIFY_COLOR(view->timeValueLabel()->palette().color(QPalette::WindowText), Palette::secondaryLabelColor());
+        VERIFY_COLOR(textColor(view->timeValueLabel()), Palette::secondaryLabelColor());
         QCOMPARE(view->startButton()->progress(), 0.0);
-        QCOMPARE(series.calls.load(), 1);
+
+        series.release.set_value();
+        startFromKeyboard();
+        QTRY_COMPARE(running.count(), 4);
+        QCOMPARE(series.calls.load(), 2);
+        QCOMPARE(view->scoreValueLabel()->text(), QStringLiteral("9876"));
+        QVERIFY(start->isEnabled());
     }
 
     // The menu opens each runner window once, beside the main window; a
@@ -174,8 +115,7 @@ private slots:
     {
         FakeRuns fake;
         fake.runMilliseconds = 200;
-        AppDelegate delegate([](SystemInfo* info) { info->success = 0; }, nullptr,
-                             setupFor(fake, {{0, SysinfoCpuKind::unknown}, {1, SysinfoCpuKind::unknown}}));
+        AppDelegate delegate(noMachine, nullptr, setupFor(fake, {{0, SysinfoCpuKind::unknown}, {1, SysinfoCpuKind::unknown}}));
         delegate.applicationDidFinishLaunching();
         QVERIFY(QTest::qWaitForWindowExposed(delegate.window()));
         QVERIFY(!delegate.multiCoreWindowController() && !delegate.stabilityWindowController());
@@ -215,8 +155,7 @@ private slots:
         QTest::addColumn<int>("closeKey");
         QTest::newRow("multi-core") << "multi-core" << "startButton" << int(Qt::Key_Escape);
         QTest::newRow("stability") << "stability" << "startButton" << int(Qt::Key_Escape);
-        QTest::newRow("history, Esc") << "history" << "closeButton" << int(Qt::Key_Escape);
-        QTest::newRow("history, Return") << "history" << "closeButton" << int(Qt::Key_Return);
+        QTest::newRow("history") << "history" << "closeButton" << int(Qt::Key_Return);
     }
     void windowsFromTheKeyboard()
     {
@@ -225,12 +164,9 @@ private slots:
         QFETCH(int, closeKey);
         TemporaryHistory history;
         FakeRuns fake;
-        AppDelegate delegate([](SystemInfo* info) { info->success = 0; }, nullptr,
-                             setupFor(fake, {{0, SysinfoCpuKind::unknown}}));
-        delegate.applicationDidFinishLaunching();
+        AppDelegate delegate(noMachine, nullptr, setupFor(fake, {{0, SysinfoCpuKind::unknown}}));
+        QVERIFY(launch(delegate));
         QMainWindow* main = delegate.window();
-        QApplication::setActiveWindow(main);
-        QVERIFY(QTest::qWaitForWindowActive(main));
 
         QWidget* opened = nullptr;
         if (which == QLatin1String("history")) {
@@ -258,15 +194,7 @@ private slots:
     // shown whole: the window follows its height and keeps its width.
     void windowFollowsTheView()
     {
-        AppDelegate delegate(
-            [](SystemInfo* info) {
-                std::strcpy(info->cpu_model, "13th Gen Intel(R) Core(TM) i9-13900K");
-                info->cpu_frequency_mhz = 3000;
-                std::strcpy(info->os_name, "Fedora Linux");
-                std::strcpy(info->os_version, "39 (Workstation Edition)");
-                info->success = 1;
-            },
-            nullptr);
+        AppDelegate delegate(longNames, nullptr);
         delegate.applicationDidFinishLaunching();
         QMainWindow* window = delegate.window();
         QVERIFY(QTest::qWaitForWindowExposed(window));

@@ -5,13 +5,22 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <future>
 
+#include <QApplication>
 #include <QColor>
+#include <QLabel>
+#include <QLayout>
+#include <QMainWindow>
+#include <QMenu>
 #include <QString>
 #include <QTest>
 
+#include "about_window_controller.h"
+#include "app_delegate.h"
 #include "benchmark_coordinator.h"
+#include "main_view_controller.h"
 
 // Colours painted into an 8-bit image are compared with a small tolerance.
 inline bool colorsNear(const QColor& a, const QColor& b, int tolerance = 3)
@@ -28,6 +37,75 @@ inline QString describe(const QColor& c)
 #define VERIFY_COLOR(actual, expected)                                                             \
     QVERIFY2(colorsNear((actual), (expected)),                                                     \
              qPrintable(QStringLiteral("got %1, want %2").arg(describe(actual), describe(expected))))
+
+inline QColor textColor(const QLabel* label) { return label->palette().color(QPalette::WindowText); }
+
+// A dark desktop: the window darker than its text.
+inline const QColor darkText(235, 235, 235);
+inline void useDarkPalette()
+{
+    QPalette dark;
+    dark.setColor(QPalette::Window, QColor(40, 40, 40));
+    dark.setColor(QPalette::WindowText, darkText);
+    QApplication::setPalette(dark);
+    QCoreApplication::processEvents();
+}
+
+// The machine card's facts: five rows, no frequency row.
+inline void testMachine(SystemInfo* info)
+{
+    std::strcpy(info->cpu_model, "Intel(R) Xeon(R) Processor");
+    info->cpu_cores_physical = 2;
+    info->cpu_cores_logical = 2;
+    info->total_memory_mb = 24576;
+    std::strcpy(info->os_name, "Debian GNU/Linux");
+    std::strcpy(info->os_version, "12 (bookworm)");
+    std::strcpy(info->architecture, "x86_64");
+    info->success = 1;
+}
+inline void noMachine(SystemInfo* info) { info->success = 0; }
+
+// Six rows with long values: a 36-character brand string with its clock,
+// a frequency line and a long OS name.
+inline void longNames(SystemInfo* info)
+{
+    std::strcpy(info->cpu_model, "13th Gen Intel(R) Core(TM) i9-13900K");
+    info->cpu_cores_physical = 24;
+    info->cpu_cores_logical = 32;
+    info->cpu_cores_performance = 8;
+    info->cpu_cores_efficiency = 16;
+    info->cpu_frequency_mhz = 3000;
+    info->cpu_frequency_p_max_mhz = 5800;
+    info->total_memory_mb = 65536;
+    std::strcpy(info->os_name, "Fedora Linux");
+    std::strcpy(info->os_version, "39 (Workstation Edition)");
+    std::strcpy(info->architecture, "x86_64");
+    info->success = 1;
+}
+
+// Label `which` (0 the name, 2 the value) of the machine card's row `row`.
+inline QLabel* infoLabel(const MainViewController& view, int row, int which)
+{
+    return qobject_cast<QLabel*>(view.systemInfoStackView()->itemAt(row)->widget()->layout()->itemAt(which)->widget());
+}
+
+// A menu's items as "Text Shortcut", "-" for a separator.
+inline QStringList menuItems(const QAction* menu)
+{
+    QStringList items;
+    for (const QAction* item : menu->menu()->actions())
+        items << (item->isSeparator() ? QStringLiteral("-")
+                                      : (item->text() + QLatin1Char(' ') + item->shortcut().toString()).trimmed());
+    return items;
+}
+
+// The main window up and the active one.
+inline bool launch(AppDelegate& delegate)
+{
+    delegate.applicationDidFinishLaunching();
+    QApplication::setActiveWindow(delegate.window());
+    return QTest::qWaitForWindowActive(delegate.window());
+}
 
 // The palette's table of values, as literal components: light and dark
 // variants of the appearance-dependent colours, then the fixed ones.
@@ -72,6 +150,16 @@ struct FakeSeries {
             }
         }
         return result;
+    }
+    // The result the series ends with: score 9876.4 in 12.3456 s, or the failure.
+    void ends(bool success, const QString& message = {})
+    {
+        result = BenchmarkResult{};
+        result.success = success;
+        result.digits_calculated = success ? 8388608 : 0;
+        result.elapsed_time = success ? 12.3456 : 0;
+        result.score = success ? 9876.4 : 0;
+        std::snprintf(result.error_message, sizeof result.error_message, "%s", message.toUtf8().constData());
     }
     BenchmarkCoordinator::SeriesFunction function()
     {
