@@ -12,6 +12,7 @@
 #include "engine/hp_number.h"
 #include "engine/hp_product.h"
 #include "engine/pi_checksum.h"
+#include "engine/run_pages.h"
 #include "fft/fft.h"
 
 namespace {
@@ -311,8 +312,8 @@ void pi_benchmark_run_with(BenchmarkResult* result, const BenchmarkProgress* pro
     *details = PiRunDetails{};
 
     const double start = pi_benchmark_thread_seconds();
-    RunStorage storage(h.allocate != nullptr ? h.allocate : std::malloc,
-                       h.release != nullptr ? h.release : std::free);
+    RunStorage storage(h.allocate != nullptr ? h.allocate : pi_pages_allocate,
+                       h.release != nullptr ? h.release : pi_pages_release);
     double elapsed = 0.0;
     PiRunOutcome outcome = storage.obtain() ? compute_pi(storage, progress, h, start, details, &elapsed)
                                             : PiRunOutcome::allocation_failed;

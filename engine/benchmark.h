@@ -73,8 +73,8 @@ struct PiRunDetails {
 // Storage and observers of one run, for tools and tests; every null member
 // takes the default of pi_benchmark_run.
 struct PiRunHooks {
-    void* (*allocate)(size_t bytes);  // default malloc
-    void (*release)(void* block);     // default free
+    void* (*allocate)(size_t bytes);  // default pi_pages_allocate
+    void (*release)(void* block);     // default pi_pages_release
     // Decides whether the result is pi; default pi_verify.
     bool (*verify)(const HpNumber* pi, uint32_t R, void* context);
     // Receives the verified result before it is freed: pi in radix R, of

@@ -6,8 +6,11 @@
 #include <atomic>
 #include <chrono>
 #include <cmath>
+#include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -15,6 +18,7 @@
 #include "engine/benchmark.h"
 #include "engine/hp_number.h"
 #include "engine/pi_checksum.h"
+#include "engine/run_pages.h"
 
 namespace {
 
@@ -264,6 +268,72 @@ TEST(PiRunFailure, AllocationFailureAtEachOfTheNineAreas) {
         EXPECT_STREQ(r.error_message, "Memory allocation failed");
     }
 }
+
+// The flags line of the mapping that holds address p in /proc/self/smaps.
+std::string mapping_flags(const void* p) {
+    std::ifstream smaps("/proc/self/smaps");
+    const auto at = reinterpret_cast<uintptr_t>(p);
+    bool inside = false;
+    for (std::string line; std::getline(smaps, line);) {
+        unsigned long lo = 0, hi = 0;
+        if (std::sscanf(line.c_str(), "%lx-%lx ", &lo, &hi) == 2) {
+            inside = at >= lo && at < hi;
+        } else if (inside && line.rfind("VmFlags:", 0) == 0) {
+            return line;
+        }
+    }
+    return {};
+}
+
+std::string transparent_huge_pages() {
+    std::ifstream f("/sys/kernel/mm/transparent_hugepage/enabled");
+    std::string s;
+    std::getline(f, s);
+    return s;
+}
+
+// Work areas come zeroed, aligned for the transform's loads, writable to
+// their last byte and apart from each other, at the sizes of a run's areas
+// and around the page and huge-page boundaries.
+TEST(PiRunPages, BlocksAreZeroedAlignedAndSeparate) {
+    const size_t sizes[] = {1, 4096 - 64, 4096, (size_t{2} << 20) - 64, size_t{2} << 20,
+                            (size_t{2} << 20) + 1, sizeof(double) * ((1u << 21) + 2) + 64};
+    std::vector<unsigned char*> blocks;
+    for (size_t bytes : sizes) {
+        auto* p = static_cast<unsigned char*>(pi_pages_allocate(bytes));
+        ASSERT_NE(p, nullptr) << bytes;
+        EXPECT_EQ(reinterpret_cast<uintptr_t>(p) % 64, 0u) << bytes;
+        EXPECT_TRUE(std::all_of(p, p + bytes, [](unsigned char c) { return c == 0; })) << bytes;
+        std::memset(p, 0xa5, bytes);
+        blocks.push_back(p);
+    }
+    for (size_t i = 0; i < blocks.size(); ++i) {
+        const unsigned char* p = blocks[i];
+        EXPECT_TRUE(std::all_of(p, p + sizes[i], [](unsigned char c) { return c == 0xa5; }))
+            << "block of " << sizes[i] << " bytes was overwritten by another";
+    }
+    for (unsigned char* p : blocks) pi_pages_release(p);
+    pi_pages_release(nullptr);
+    EXPECT_EQ(pi_pages_allocate(SIZE_MAX - 16), nullptr);
+}
+
+#if defined(__linux__)
+// A large area asks for huge pages (VmFlags "hg"), unless the kernel has
+// them switched off; a small one does not.
+TEST(PiRunPages, LargeBlocksAskForHugePages) {
+    const std::string thp = transparent_huge_pages();
+    if (thp.empty() || thp.find("[never]") != std::string::npos) GTEST_SKIP() << "no transparent huge pages";
+    void* large = pi_pages_allocate(size_t{16} << 20);
+    void* small = pi_pages_allocate(100000);
+    ASSERT_NE(large, nullptr);
+    ASSERT_NE(small, nullptr);
+    const std::string large_flags = mapping_flags(large), small_flags = mapping_flags(small);
+    EXPECT_NE(large_flags.find(" hg"), std::string::npos) << large_flags;
+    EXPECT_EQ(small_flags.find(" hg"), std::string::npos) << small_flags;
+    pi_pages_release(large);
+    pi_pages_release(small);
+}
+#endif
 
 // Time is the calling thread's: a busy neighbour thread must not count.
 TEST(PiRunClock, TimeIsTheCallingThreadsProcessorTime) {
