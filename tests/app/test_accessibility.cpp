@@ -216,8 +216,9 @@ private slots:
         QCOMPARE(handled, clicks);
     }
 
-    // The main window: the described button, labelled rows, and a series
-    // announced by the score label's name.
+    // The main window: the described button, and a series announced by the
+    // score label's name, again when it ends as the one before. (atspi_tree.py
+    // reads the labelled rows and a successful series from outside.)
     void mainView_data()
     {
         QTest::addColumn<int>("success");
@@ -245,25 +246,6 @@ private slots:
         QAccessibleInterface* startIface = accessible(start);
         QCOMPARE(startIface->text(QAccessible::Name), QStringLiteral("START"));
         QCOMPARE(startIface->text(QAccessible::Description), description);
-
-        // Each row's name labels its value, both ways.
-        const QStringList names{"CPU:", "Cores:", "Memory:", "OS:", "Architecture:"};
-        const QStringList values{"Intel(R) Xeon(R) Processor", "2 cores", "24576 MB",
-                                 "Debian GNU/Linux 12 (bookworm)", "x86_64"};
-        QVBoxLayout* rows = view.systemInfoStackView();
-        QCOMPARE(rows->count(), names.size());
-        for (int i = 0; i < rows->count(); ++i) {
-            QAccessibleInterface* name = accessible(infoLabel(view, i, 0));
-            QAccessibleInterface* value = accessible(infoLabel(view, i, 2));
-            QCOMPARE(name->text(QAccessible::Name), names[i]);
-            QCOMPARE(value->text(QAccessible::Name), values[i]);
-            const auto labels = value->relations(QAccessible::Label);
-            QCOMPARE(labels.size(), 1);
-            QCOMPARE(labels[0].first->object(), name->object());
-            const auto labelled = name->relations(QAccessible::Labelled);
-            QCOMPARE(labelled.size(), 1);
-            QCOMPARE(labelled[0].first->object(), value->object());
-        }
 
         QLabel* score = view.scoreValueLabel();
         QCOMPARE(accessible(score)->text(QAccessible::Name), QStringLiteral("Score: --"));

@@ -526,15 +526,8 @@ private slots:
                  qPrintable(offered));
         const Records read = result_read_file(file.toStdString());
         QCOMPARE(read.size(), size_t(1));
-        const ResultRecord& shown = *view->shownResult();
-        QCOMPARE(read[0].result_id, shown.result_id);
-        QCOMPARE(read[0].started_at, shown.started_at);
-        QCOMPARE(read[0].success, success == 1);
-        QCOMPARE(read[0].score, shown.score);
-        QCOMPARE(read[0].elapsed_time, shown.elapsed_time);
+        QCOMPARE(result_json_dump(result_to_json(read[0])), result_json_dump(result_to_json(*view->shownResult())));
         QCOMPARE(read[0].error_message, message.toStdString());
-        QCOMPARE(read[0].system.cpu_model, std::string("Intel(R) Xeon(R) Processor"));
-        QCOMPARE(read[0].engine.transform, std::string(pi_engine_path().transform));
         QProcess validate;
         validate.start(QStringLiteral("python3"), {QStringLiteral(NUMERA_VALIDATE_SCRIPT),
                                                    QStringLiteral(NUMERA_RESULT_SCHEMA), QString(), file});

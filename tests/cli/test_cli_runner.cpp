@@ -97,19 +97,14 @@ TEST(CliRunner, MultiJson) {
     EXPECT_NE(one.out.find("\nScaling: "), std::string::npos);
 }
 
-// One failed proof fails the multi-core result, naming its CPU and run.
+// One failed proof fails the multi-core result and the exit status, naming
+// its CPU and run on stderr (the runner's tests own the record's details).
 TEST(CliRunner, MultiFailureNamesCpu) {
     const int32_t cpu = usable_cpus().back();
     const Outcome o = run_cli("multi --runs 3 --json", fake(20) + " NUMERA_TEST_FAIL_RUN=" + std::to_string(cpu) + ":2");
     EXPECT_EQ(o.status, 1);
-    const nlohmann::json j = nlohmann::json::parse(o.out);
     const std::string message = "Computed digits do not match pi (CPU " + std::to_string(cpu) + ", run 2 of 3)";
-    EXPECT_EQ(j.at("success"), false);
-    EXPECT_EQ(j.at("score"), 0.0);
-    EXPECT_EQ(j.at("error_message"), message);
-    const nlohmann::json& runs = cpu_entry(j, cpu).at("runs");
-    ASSERT_EQ(runs.size(), 3u) << "the other runs still ran";
-    EXPECT_EQ(runs[1].at("verified"), false);
+    EXPECT_EQ(nlohmann::json::parse(o.out).at("error_message"), message);
     EXPECT_NE(o.err.find("numera-cli: " + message + "\n"), std::string::npos) << o.err;
 }
 
@@ -131,13 +126,7 @@ TEST(CliRunner, StressNoErrors) {
     const nlohmann::json j = nlohmann::json::parse(json.out);
     EXPECT_EQ(j.at("stress").at("ended_by"), "duration");
     EXPECT_GE(j.at("elapsed_time").get<double>(), 1.0);
-    int64_t passed = 0;
-    for (const nlohmann::json& c : j.at("workers")) {
-        EXPECT_GE(c.at("runs_passed").get<int>(), 5);
-        passed += c.at("runs_passed").get<int64_t>();
-    }
-    EXPECT_EQ(j.at("verdict"), "No errors: " + std::to_string(cpus.size()) + (cpus.size() == 1 ? " CPU" : " CPUs") +
-                                   ", 0:01, " + std::to_string(passed) + " runs");
+    EXPECT_EQ(j.at("verdict").get<std::string>().rfind(prefix.substr(1), 0), 0u) << j.at("verdict");
 }
 
 // The first error stops the test and is put on its CPU and run; exit 1.
@@ -151,14 +140,8 @@ TEST(CliRunner, StressFirstErrorNamesCpuAndRun) {
         << o.out;
     EXPECT_NE(o.out.find("run 3 after 0:00: Computed digits do not match pi"), std::string::npos) << o.out;
 
-    const Outcome json = run_cli("stress --duration 0 --json", env);
-    EXPECT_EQ(json.status, 1);
-    const nlohmann::json j = nlohmann::json::parse(json.out);
-    EXPECT_EQ(j.at("stress").at("ended_by"), "first_error");
-    const nlohmann::json& c = cpu_entry(j, cpu);
-    EXPECT_EQ(c.at("first_error").at("run"), 3);
-    EXPECT_EQ(c.at("runs_passed"), 2);
-    ASSERT_EQ(c.at("runs").size(), 1u) << "a stability test keeps its error runs";
+    EXPECT_EQ(nlohmann::json::parse(run_cli("stress --duration 0 --json", env).out).at("stress").at("ended_by"),
+              "first_error");
 }
 
 // --keep-going counts errors per CPU until the time is up.
