@@ -1,6 +1,6 @@
 // The multi-core and stability windows with fake runs in place of the
-// engine: grid rows, states, scores and verdicts, Stop, Esc, closing while
-// the runner still works, and the dark palette.
+// engine: grid rows, states, scores and verdicts, Stop, Esc, the keyboard
+// and the dark palette (closing a running window: test_shell.cpp).
 #include <cmath>
 #include <memory>
 
@@ -201,26 +201,6 @@ private slots:
 
         QTest::keyClick(&window, Qt::Key_Escape);
         QTRY_VERIFY(!window.isVisible());
-    }
-
-    // Closing a running window stops its runner and deletes the window; the
-    // runner's last events and report, arriving later, go nowhere.
-    void closeWhileRunning()
-    {
-        FakeRuns fake;
-        fake.runMilliseconds = 300;
-        auto* window = new StabilityWindowController(setupFor(fake, cpuList({SysinfoCpuKind::unknown, SysinfoCpuKind::unknown})));
-        window->setAttribute(Qt::WA_DeleteOnClose);
-        QPointer<StabilityWindowController> alive(window);
-        window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(window));
-        window->start();
-        QTRY_VERIFY(fake.started.load() == 2);
-        QVERIFY(window->close());
-        QTRY_VERIFY(!alive);
-        QTRY_COMPARE(RunnerSession::activeThreads(), 0);
-        QCOMPARE(fake.cancelled.load(), 2);
-        QTest::qWait(50);  // let the posted report arrive, and find nobody
     }
 
     // The durations on offer and the one a run is given; the verdict when
