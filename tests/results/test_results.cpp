@@ -327,10 +327,12 @@ TEST_F(History, ListsNewestFirstAndFindsReferences) {
     EXPECT_EQ(store->add(again), 5) << "the same result_id is one result";
     // Stored late but started earlier: listed by its start.
     store->add(sample(ResultMode::single, 500, "2025-02-01T10:00:00Z"));                // #6
+    // Started in the same second as #2: the later stored first.
+    store->add(sample(ResultMode::single, 600, "2025-03-02T10:00:00Z"));                // #7
 
     std::vector<int64_t> ids;
     for (const StoredResult& s : store->list({})) ids.push_back(s.id);
-    EXPECT_EQ(ids, (std::vector<int64_t>{5, 4, 3, 2, 1, 6}));
+    EXPECT_EQ(ids, (std::vector<int64_t>{5, 4, 3, 7, 2, 1, 6}));
     EXPECT_EQ(store->list({2, std::nullopt}).size(), 2u);
     EXPECT_EQ(store->list({0, ResultMode::multi}).at(0).id, 3);
 
