@@ -204,49 +204,32 @@ private slots:
         }
     }
 
-    // Nothing yet: an empty state, and the window creates no history.
-    void emptyHistory_data()
+    // No results: a message instead of the table and chart. Nothing yet is
+    // an empty state, and the window creates no history; a history that
+    // cannot be read shows why in one line, in the error colour, and is
+    // left exactly as it was.
+    void messageInstead_data()
     {
-        QTest::addColumn<bool>("fileExists");
-        QTest::newRow("no file") << false;
-        QTest::newRow("no results in it") << true;
-    }
-    void emptyHistory()
-    {
-        QFETCH(bool, fileExists);
-        TemporaryHistory history;
-        if (fileExists)
-            seedHistory({});
-        HistoryWindowController window;
-        window.showWindow();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
-        QCOMPARE(window.state(), HistoryWindowController::State::Empty);
-        QVERIFY(window.messageLabel()->isVisible() && window.messageLabel()->text().startsWith("No results yet"));
-        QVERIFY(!window.tableView()->isVisible() && !window.chartView()->isVisible());
-        QCOMPARE(fs::exists(history.path()), fileExists);
-        QCOMPARE(fs::exists(history.path().parent_path()), fileExists);
-    }
-
-    // A history that cannot be read shows why in one line, in the error
-    // colour, and is left exactly as it was.
-    void damagedHistory_data()
-    {
-        QTest::addColumn<QString>("damage");
+        QTest::addColumn<QString>("history");
+        QTest::newRow("no file") << "";
+        QTest::newRow("no results in it") << "empty";
         QTest::newRow("not a database") << "text";
         QTest::newRow("cut short") << "truncated";
         QTest::newRow("a folder in its place") << "folder";
     }
-    void damagedHistory()
+    void messageInstead()
     {
-        QFETCH(QString, damage);
-        TemporaryHistory history;
-        const fs::path path = history.path();
-        if (damage == "folder") {
+        QFETCH(QString, history);
+        TemporaryHistory temporary;
+        const fs::path path = temporary.path();
+        if (history == "empty") {
+            seedHistory({});
+        } else if (history == "folder") {
             fs::create_directories(path);
-        } else if (damage == "text") {
+        } else if (history == "text") {
             fs::create_directories(path.parent_path());
             std::ofstream(path) << QByteArray(8192, 'x').constData();
-        } else {
+        } else if (history == "truncated") {
             seedHistory(syntheticWeeks(QDateTime(QDate(2025, 6, 1), QTime(12, 0), Qt::UTC)));
             fs::resize_file(path, 4096 + 512);
         }
@@ -254,13 +237,21 @@ private slots:
         HistoryWindowController window;
         window.showWindow();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
-        QCOMPARE(window.state(), HistoryWindowController::State::Error);
+        QVERIFY(window.messageLabel()->isVisible() && !window.tableView()->isVisible() && !window.chartView()->isVisible());
+        QCOMPARE(window.tableView()->rowCount(), 0);
         const QString line = window.messageLabel()->text();
+        if (history.isEmpty() || history == "empty") {
+            QCOMPARE(window.state(), HistoryWindowController::State::Empty);
+            QVERIFY2(line.startsWith("No results yet"), qPrintable(line));
+            QCOMPARE(fs::exists(path), !history.isEmpty());
+            QCOMPARE(fs::exists(path.parent_path()), !history.isEmpty());
+            return;
+        }
+        QCOMPARE(window.state(), HistoryWindowController::State::Error);
         QVERIFY2(line.startsWith("The history cannot be read: ") && line.contains(QString::fromStdString(path.string())),
                  qPrintable(line));
         QVERIFY(!line.contains('\n'));
-        VERIFY_COLOR(window.messageLabel()->palette().color(QPalette::WindowText), PaletteTable::textError);
-        QVERIFY(!window.tableView()->isVisible() && window.tableView()->rowCount() == 0);
+        VERIFY_COLOR(textColor(window.messageLabel()), PaletteTable::textError);
         QCOMPARE(fs::is_regular_file(path) ? slurp(path) : QString(), before);
         QCOMPARE(movedAside(path), 0);
     }
