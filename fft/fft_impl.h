@@ -644,7 +644,7 @@ FFT_INLINE void exchange_tiles(double* run, double* partner, std::size_t stride)
 // only the tile index needs the reversed-carry increment. Tiles with
 // mid = rev(mid) hold both sides of their pairs and go value by value.
 template <bool Conj>
-void bit_reverse_impl(int32_t n, double* data) {
+void bit_reverse_tiles(int32_t n, double* data) {
     const uint32_t count = static_cast<uint32_t>(n / 2);
     if (count == 0) return;
     const int bits = __builtin_ctz(count);
@@ -680,6 +680,79 @@ void bit_reverse_impl(int32_t n, double* data) {
             }
         }
         rmid = reversed_increment(rmid, mids / 2);
+    }
+}
+
+// Tiles of 2^B by 2^B values through a buffer: index k is (hi, mid, lo) with
+// B bits in hi and lo, and rev(k) = (rev lo, rev mid, rev hi), so the tile of
+// rows (*, mid, *) and the tile (*, rev mid, *) exchange their values as a
+// bit-reversed transpose. Both tiles are read row by row into the buffers,
+// then written row by row from them: every line of the array is read once
+// and written once, each time as part of a whole row, however badly rows a
+// power of two apart share the cache sets. A tile with mid = rev(mid) is its
+// own partner.
+template <int B>
+struct tile_buffer {
+    static constexpr uint32_t side = 1u << B;
+    double values[2 * side * side];
+
+    FFT_INLINE void read(const double* at, std::size_t stride) {
+        for (uint32_t h = 0; h < side; ++h) {
+            std::memcpy(values + 2 * side * h, at + h * stride, 2 * side * sizeof(double));
+        }
+    }
+
+    // Row h of the other tile gets value (rev l, rev h) of this one at l.
+    template <bool Conj, std::size_t... L>
+    FFT_INLINE void write_row(double* row, uint32_t rh, std::index_sequence<L...>) const {
+        (store<v1, Conj>(row + 2 * L, load<v1>(values + 2 * (side * reverse_bits(L, B) + rh))), ...);
+    }
+
+    template <bool Conj>
+    FFT_INLINE void write(double* at, std::size_t stride) const {
+        uint32_t rh = 0;
+        for (uint32_t h = 0; h < side; ++h) {
+            write_row<Conj>(at + h * stride, rh, std::make_index_sequence<side>{});
+            rh = reversed_increment(rh, side / 2);
+        }
+    }
+};
+
+constexpr int buffered_tile_bits = 5;
+
+template <bool Conj>
+void bit_reverse_buffered(int32_t n, double* data) {
+    constexpr int B = buffered_tile_bits;
+    const uint32_t count = static_cast<uint32_t>(n / 2);
+    const int bits = __builtin_ctz(count);
+    const std::size_t stride = std::size_t{2} << (bits - B);
+    const uint32_t mids = 1u << (bits - 2 * B);
+    tile_buffer<B> own, partner;
+    uint32_t rmid = 0;
+    for (uint32_t mid = 0; mid < mids; ++mid) {
+        double* here = data + 2 * (std::size_t{mid} << B);
+        if (mid < rmid) {
+            double* other = data + 2 * (std::size_t{rmid} << B);
+            own.read(here, stride);
+            partner.read(other, stride);
+            partner.write<Conj>(here, stride);
+            own.write<Conj>(other, stride);
+        } else if (mid == rmid) {
+            own.read(here, stride);
+            own.write<Conj>(here, stride);
+        }
+        rmid = reversed_increment(rmid, mids / 2);
+    }
+}
+
+// Large arrays go through the buffers; the others take tiles of 8 by 8 in
+// place.
+template <bool Conj>
+void bit_reverse_impl(int32_t n, double* data) {
+    if (n >= (4 << (2 * buffered_tile_bits))) {
+        bit_reverse_buffered<Conj>(n, data);
+    } else {
+        bit_reverse_tiles<Conj>(n, data);
     }
 }
 
