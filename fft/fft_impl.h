@@ -604,85 +604,6 @@ void bit_reverse_simple(uint32_t count, double* data) {
     }
 }
 
-constexpr int tile_bits = 3;
-constexpr uint32_t tile = 1u << tile_bits;
-
-template <bool Conj>
-FFT_INLINE void exchange_values(double* a, double* b) {
-    const v1 x = load<v1, Conj>(a), y = load<v1, Conj>(b);
-    store(a, y);
-    store(b, x);
-}
-
-// One quarter of a tile pair: run rows hi = G, G + 2, G + 4, G + 6, values
-// lo = 4Q .. 4Q + 3 of each (one cache line per row), against partner rows
-// rev(lo), values rev(hi) (again one line per row). Four lines on each side,
-// each finished before the next quarter starts, so that no line has to be
-// fetched twice when rows a power of two apart fight over the same cache sets.
-template <bool Conj, std::size_t G, std::size_t Q, std::size_t... J>
-FFT_INLINE void exchange_quarter(double* run, double* partner, std::size_t stride,
-                                 std::index_sequence<J...>) {
-    (exchange_values<Conj>(run + (G + 2 * (J / 4)) * stride + 2 * (4 * Q + J % 4),
-                           partner + reverse_bits(4 * Q + J % 4, tile_bits) * stride +
-                               2 * reverse_bits(G + 2 * (J / 4), tile_bits)),
-     ...);
-}
-
-template <bool Conj>
-FFT_INLINE void exchange_tiles(double* run, double* partner, std::size_t stride) {
-    constexpr auto sixteen = std::make_index_sequence<16>{};
-    exchange_quarter<Conj, 0, 0>(run, partner, stride, sixteen);
-    exchange_quarter<Conj, 0, 1>(run, partner, stride, sixteen);
-    exchange_quarter<Conj, 1, 0>(run, partner, stride, sixteen);
-    exchange_quarter<Conj, 1, 1>(run, partner, stride, sixteen);
-}
-
-// Writes index k as (hi, mid, lo) with tile_bits bits in hi and lo, so that
-// rev(k) = (rev lo, rev mid, rev hi). For each mid < rev(mid) the tile of
-// runs (hi, mid, *) is exchanged whole with its partner tile (*, rev mid,
-// rev hi): every cache line brought in is used whole before it leaves, and
-// only the tile index needs the reversed-carry increment. Tiles with
-// mid = rev(mid) hold both sides of their pairs and go value by value.
-template <bool Conj>
-void bit_reverse_tiles(int32_t n, double* data) {
-    const uint32_t count = static_cast<uint32_t>(n / 2);
-    if (count == 0) return;
-    const int bits = __builtin_ctz(count);
-    if (bits < 2 * tile_bits + 1) {
-        bit_reverse_simple<Conj>(count, data);
-        return;
-    }
-    const int hi_shift = bits - tile_bits;
-    const std::size_t stride = std::size_t{2} << hi_shift;  // doubles between runs
-    const uint32_t mids = 1u << (bits - 2 * tile_bits);
-    uint32_t rmid = 0;
-    for (uint32_t mid = 0; mid < mids; ++mid) {
-        if (mid < rmid) {
-            exchange_tiles<Conj>(data + 2 * (std::size_t{mid} << tile_bits),
-                                 data + 2 * (std::size_t{rmid} << tile_bits), stride);
-        } else if (mid == rmid) {
-            uint32_t rhi = 0;
-            for (uint32_t hi = 0; hi < tile; ++hi) {
-                const uint32_t base = (hi << hi_shift) | (mid << tile_bits);
-                const uint32_t rbase = (rmid << tile_bits) | rhi;
-                uint32_t rlo = 0;
-                for (uint32_t lo = 0; lo < tile; ++lo) {
-                    const uint32_t k = base | lo;
-                    const uint32_t rk = (rlo << hi_shift) | rbase;
-                    if (k < rk) {
-                        exchange<Conj>(data, k, rk);
-                    } else if (Conj && k == rk) {
-                        data[2 * k + 1] = -data[2 * k + 1];
-                    }
-                    rlo = reversed_increment(rlo, tile / 2);
-                }
-                rhi = reversed_increment(rhi, tile / 2);
-            }
-        }
-        rmid = reversed_increment(rmid, mids / 2);
-    }
-}
-
 // Tiles of 2^B by 2^B values through a buffer: index k is (hi, mid, lo) with
 // B bits in hi and lo, and rev(k) = (rev lo, rev mid, rev hi), so the tile of
 // rows (*, mid, *) and the tile (*, rev mid, *) exchange their values as a
@@ -718,12 +639,8 @@ struct tile_buffer {
     }
 };
 
-constexpr int buffered_tile_bits = 5;
-
-template <bool Conj>
-void bit_reverse_buffered(int32_t n, double* data) {
-    constexpr int B = buffered_tile_bits;
-    const uint32_t count = static_cast<uint32_t>(n / 2);
+template <int B, bool Conj>
+void bit_reverse_buffered(uint32_t count, double* data) {
     const int bits = __builtin_ctz(count);
     const std::size_t stride = std::size_t{2} << (bits - B);
     const uint32_t mids = 1u << (bits - 2 * B);
@@ -735,24 +652,28 @@ void bit_reverse_buffered(int32_t n, double* data) {
             double* other = data + 2 * (std::size_t{rmid} << B);
             own.read(here, stride);
             partner.read(other, stride);
-            partner.write<Conj>(here, stride);
-            own.write<Conj>(other, stride);
+            partner.template write<Conj>(here, stride);
+            own.template write<Conj>(other, stride);
         } else if (mid == rmid) {
             own.read(here, stride);
-            own.write<Conj>(here, stride);
+            own.template write<Conj>(here, stride);
         }
         rmid = reversed_increment(rmid, mids / 2);
     }
 }
 
-// Large arrays go through the buffers; the others take tiles of 8 by 8 in
-// place.
+// Tiles of 32 x 32 for large arrays, where whole rows keep lines of the
+// array from being fetched twice; tiles of 8 x 8 below 4096 doubles, where
+// the array is small enough to stay in cache; value by value below 128.
 template <bool Conj>
 void bit_reverse_impl(int32_t n, double* data) {
-    if (n >= (4 << (2 * buffered_tile_bits))) {
-        bit_reverse_buffered<Conj>(n, data);
+    const uint32_t count = static_cast<uint32_t>(n / 2);
+    if (count >= 2048) {
+        bit_reverse_buffered<5, Conj>(count, data);
+    } else if (count >= 128) {
+        bit_reverse_buffered<3, Conj>(count, data);
     } else {
-        bit_reverse_tiles<Conj>(n, data);
+        bit_reverse_simple<Conj>(count, data);
     }
 }
 
