@@ -240,16 +240,18 @@ FFT_INLINE int32_t span_last(int32_t k) {
 // for as long as whole groups fit before the middle; smaller groups take the
 // rest. Spans start at k = 1 mod 64, so only the first index of a group can
 // start one. The inner loop stays within a span and makes no call, so that
-// the recurrence state stays in registers.
+// the recurrence state stays in registers; it is one local for the whole
+// walk, because copying it out and back at every span went through memory
+// in pieces of different widths, and the reload stalled on the stores.
 template <int G, bool Conj, bool ZeroUpper>
 FFT_INLINE int32_t plain_fronts(double* d, int32_t q, int32_t qd, int32_t half, int32_t k,
                                 plain_factors& f) {
     constexpr int W = G < width ? G : width;
     typedef cvec<W> V;
+    plain_factors g = f;
     while (k + G - 1 <= half - 2) {
-        if (starts_span(k)) f.seed(k);
+        if (starts_span(k)) g.seed(k);
         const int32_t last = span_last(k) < half - 2 ? span_last(k) : half - 2;
-        plain_factors g = f;
         for (; k + G - 1 <= last; k += G) {
             v2 s[G];
             for (int j = 0; j < G; ++j) s[j] = g.next();
@@ -260,8 +262,8 @@ FFT_INLINE int32_t plain_fronts(double* d, int32_t q, int32_t qd, int32_t half, 
                                              mirror_neg_i(w3));
             }
         }
-        f = g;
     }
+    f = g;
     if constexpr (G > 2) {
         return plain_fronts<G / 2, Conj, ZeroUpper>(d, q, qd, half, k, f);
     } else {
@@ -338,10 +340,10 @@ template <int G>
 FFT_INLINE int32_t odd_fronts(double* d, int32_t q, int32_t qd, int32_t half, int32_t k,
                               odd_factors& f) {
     constexpr int W = G < width ? G : width;
+    odd_factors g = f;
     while (k + G - 1 <= half - 2) {
-        if (starts_span(k)) f.seed(k);
+        if (starts_span(k)) g.seed(k);
         const int32_t last = span_last(k) < half - 2 ? span_last(k) : half - 2;
-        odd_factors g = f;
         for (; k + G - 1 <= last; k += G) {
             v4 s[G];
             for (int j = 0; j < G; ++j) s[j] = g.next();
@@ -349,8 +351,8 @@ FFT_INLINE int32_t odd_fronts(double* d, int32_t q, int32_t qd, int32_t half, in
                 odd_pair_at<W>(d + 2 * (k + j), d + 2 * (q - k - j - W + 1), qd, s + j);
             }
         }
-        f = g;
     }
+    f = g;
     if constexpr (G > 2) {
         return odd_fronts<G / 2>(d, q, qd, half, k, f);
     } else {
