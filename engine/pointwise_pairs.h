@@ -227,6 +227,27 @@ inline void spectrum_store_q(double* data, int32_t q, ComplexOf<T> v) {
     }
 }
 
+// Eight vectors of eight doubles transposed: lane b of v[j] <-> lane j of
+// v[b].
+template <class V>
+inline void spectrum_transpose8(V* v) {
+    V t[8], u[8];
+    for (int j = 0; j < 8; j += 2) {
+        t[j] = __builtin_shufflevector(v[j], v[j + 1], 0, 8, 2, 10, 4, 12, 6, 14);
+        t[j + 1] = __builtin_shufflevector(v[j], v[j + 1], 1, 9, 3, 11, 5, 13, 7, 15);
+    }
+    for (int j = 0; j < 8; j += 4) {
+        for (int i = 0; i < 2; ++i) {
+            u[j + i] = __builtin_shufflevector(t[j + i], t[j + i + 2], 0, 1, 8, 9, 4, 5, 12, 13);
+            u[j + i + 2] = __builtin_shufflevector(t[j + i], t[j + i + 2], 2, 3, 10, 11, 6, 7, 14, 15);
+        }
+    }
+    for (int i = 0; i < 4; ++i) {
+        v[i] = __builtin_shufflevector(u[i], u[i + 4], 0, 1, 2, 3, 8, 9, 10, 11);
+        v[i + 4] = __builtin_shufflevector(u[i], u[i + 4], 4, 5, 6, 7, 12, 13, 14, 15);
+    }
+}
+
 // fft_for_each_split_pair with the same twiddles, bit for bit, but calling
 // body(p, q, wr, wi) with wr, wi vectors of G doubles for G consecutive
 // pairs (p, p-1, .. p-G+1) wherever it can, and with doubles for the rest. The walk
@@ -254,10 +275,11 @@ inline void spectrum_for_each_pair_grouped(int32_t n, Body&& body) {
     const double ss = 2.0 * s * c;
     const double t = 2.0 * ss;
 
+    using Lanes = typename PairVector<side>::type;  // lane b: block b
     alignas(64) double tw_re[side][block];
     alignas(64) double tw_im[side][block];
     for (int32_t p = first; p >= 1;) {
-        double prev_re[side] = {}, prev_im[side] = {}, cur_re[side] = {}, cur_im[side] = {};
+        Lanes prev_re = {}, prev_im = {}, cur_re = {}, cur_im = {};
         int32_t starts[side] = {}, lengths[side] = {};
         int32_t blocks = 0;
         for (; blocks < side && p - block * blocks >= 1; ++blocks) {
@@ -281,16 +303,26 @@ inline void spectrum_for_each_pair_grouped(int32_t n, Body&& body) {
                 cur_im[b] = fft_fma(hs, ss, hc * cs);
             }
         }
-        for (int32_t k = 0; k < block; ++k) {
+        // The eight recurrences in the lanes of one vector, eight steps at a
+        // time, turned into eight runs of one block each.
+        const Lanes tv = Lanes{} + t, halves = Lanes{} + 0.5;
+        for (int32_t k = 0; k < block; k += side) {
+            Lanes re[side], im[side];
+            for (int32_t j = 0; j < side; ++j) {
+                re[j] = cur_re;
+                im[j] = cur_im;
+                const Lanes next_re = spectrum_fma(tv, cur_im, prev_re);
+                const Lanes next_im = spectrum_fma(tv, halves - cur_re, prev_im);
+                prev_re = cur_re;
+                prev_im = cur_im;
+                cur_re = next_re;
+                cur_im = next_im;
+            }
+            spectrum_transpose8(re);
+            spectrum_transpose8(im);
             for (int32_t b = 0; b < side; ++b) {
-                tw_re[b][k] = cur_re[b];
-                tw_im[b][k] = cur_im[b];
-                const double next_re = fft_fma(t, cur_im[b], prev_re[b]);
-                const double next_im = fft_fma(t, 0.5 - cur_re[b], prev_im[b]);
-                prev_re[b] = cur_re[b];
-                prev_im[b] = cur_im[b];
-                cur_re[b] = next_re;
-                cur_im[b] = next_im;
+                spectrum_storev(&tw_re[b][k], re[b]);
+                spectrum_storev(&tw_im[b][k], im[b]);
             }
         }
         for (int32_t b = 0; b < blocks; ++b) {

@@ -9,9 +9,11 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <cstdint>
 #include <vector>
 
 #include "engine/hp_product.h"
+#include "engine/pointwise_pairs.h"
 #include "gmp_reference.h"
 
 namespace {
@@ -181,6 +183,51 @@ TEST(HpProduct, RunLength) {
             << "hp_mul_transformed from word h + 1";
         hp_square_held(n, R, B.b1.data(), out.get(), nfft);
         EXPECT_TRUE(rounded_value(n, R, out.get(), exact_mul(la, la))) << "hp_square_held";
+    }
+}
+
+// The spectrum kernels walk the pairs eight blocks at a time, the blocks'
+// recurrences side by side in the lanes of vectors; each pair must still be
+// visited once, with the twiddle of the plain walk to the last bit.
+template <int G>
+void expect_grouped_walk_matches(int32_t n) {
+    SCOPED_TRACE(::testing::Message() << "n=" << n << " G=" << G);
+    const int32_t pairs = n / 4;
+    std::vector<double> want_re(static_cast<size_t>(pairs)), want_im(static_cast<size_t>(pairs));
+    fft_for_each_split_pair(n, [&](int32_t p, int32_t, double wr, double wi) {
+        want_re[static_cast<size_t>(p)] = wr;
+        want_im[static_cast<size_t>(p)] = wi;
+    });
+    std::vector<int> seen(static_cast<size_t>(pairs), 0);
+    int32_t wrong = 0;
+    auto check = [&](int32_t p, int32_t q, double wr, double wi) {
+        if (p < 1 || p >= pairs || q != n / 2 - p) {
+            ++wrong;
+            return;
+        }
+        ++seen[static_cast<size_t>(p)];
+        if (std::memcmp(&wr, &want_re[static_cast<size_t>(p)], sizeof wr) != 0 ||
+            std::memcmp(&wi, &want_im[static_cast<size_t>(p)], sizeof wi) != 0) {
+            ++wrong;
+        }
+    };
+    spectrum_for_each_pair_grouped<G>(n, [&](int32_t p, int32_t q, auto wr, auto wi) {
+        if constexpr (sizeof(wr) == sizeof(double)) {
+            check(p, q, wr, wi);
+        } else {
+            for (int k = 0; k < G; ++k) check(p - k, q + k, wr[k], wi[k]);
+        }
+    });
+    EXPECT_EQ(wrong, 0);
+    EXPECT_EQ(std::count(seen.begin() + 1, seen.end(), 1), pairs - 1) << "every pair once";
+}
+
+TEST(HpProduct, GroupedPairWalkGivesThePlainWalksTwiddles) {
+    // The shortest walk in blocks (16 of them), a longer one, the run's.
+    for (const int32_t n : {1 << 13, 1 << 16, kRunTransform}) {
+        expect_grouped_walk_matches<2>(n);
+        expect_grouped_walk_matches<4>(n);
+        expect_grouped_walk_matches<8>(n);
     }
 }
 
