@@ -276,6 +276,7 @@ inline void spectrum_for_each_pair_grouped(int32_t n, Body&& body) {
     const double t = 2.0 * ss;
 
     using Lanes = typename PairVector<side>::type;  // lane b: block b
+    static_assert(side == 8 && block % side == 0, "the twiddles are transposed in squares of eight");
     alignas(64) double tw_re[side][block];
     alignas(64) double tw_im[side][block];
     for (int32_t p = first; p >= 1;) {

@@ -8,8 +8,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <cstring>
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 #include "engine/hp_product.h"
