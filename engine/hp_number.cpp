@@ -49,11 +49,11 @@ ENGINE_INLINE int32_t add_run(int32_t lo, int32_t hi, int32_t r, int32_t shift, 
             s += V::load(small + j - shift);
             s1 += V::load(small + j + 1 - shift);
         }
-        I16 c;
-        if (V::block_carries(s1 >= R, s == R1, carry, &c)) {
+        I16 c, e;
+        if (V::block_carries(s1 >= R, s == R1, carry, &c, &e)) {
             const I16 v = s + c;
             const I16 out_carry = v >= R;
-            V::store(out + j + o, v - (out_carry & R));
+            V::store(out + j + o, v + e - (out_carry & R));
             carry = -out_carry[0];
         } else {
             for (int32_t k = j + lanes - 1; k >= j; --k) one(k);
@@ -84,11 +84,11 @@ ENGINE_INLINE int32_t sub_run(int32_t lo, int32_t hi, int32_t r, int32_t shift, 
             d -= V::load(small + j - shift);
             d1 -= V::load(small + j + 1 - shift);
         }
-        I16 c;
-        if (V::block_carries(d1 < zero, d == zero, borrow, &c)) {
+        I16 c, e;
+        if (V::block_carries(d1 < zero, d == zero, borrow, &c, &e)) {
             const I16 v = d - c;
             const I16 out_borrow = v < zero;
-            V::store(out + j, v + (out_borrow & R));
+            V::store(out + j, v - e + (out_borrow & R));
             borrow = -out_borrow[0];
         } else {
             for (int32_t k = j + lanes - 1; k >= j; --k) one(k);

@@ -412,11 +412,11 @@ ENGINE_INLINE int32_t balanced_digits_impl(int32_t hi, int32_t r, const int16_t*
     const I16 R = V::splat(r), H = V::splat(half_r), H1 = V::splat(half_r - 1);
     for (int32_t b = j - (lanes - 1); b >= lo; b -= lanes) {
         const I16 x = V::load(w + b);
-        I16 c;
-        if (V::block_carries(V::load(w + b + 1) >= H, x == H1, lend, &c)) {
+        I16 c, e;
+        if (V::block_carries(V::load(w + b + 1) >= H, x == H1, lend, &c, &e)) {
             const I16 v = x + c;
             const I16 lends = v >= H;
-            const I16 digits = v - (lends & R);
+            const I16 digits = v + e - (lends & R);
             lend = -lends[0];
             for (int32_t g = 0; g < lanes; g += per) {
                 I16s part;

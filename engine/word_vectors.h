@@ -72,25 +72,38 @@ struct Ops {
 
     static ENGINE_INLINE bool all(I16 mask) { return !any(~mask); }
 
-    // The carry into each word of a block: `next_generates` holds, per lane,
-    // the generate mask of the word one place further on (last lane:
-    // unknown); the last lane receives `carry_in` from the block after this
-    // one. Returns false when the block needs the word-by-word path. Masks
-    // are -1/0; the result is 1/0.
-    static ENGINE_INLINE bool block_carries(I16 next_generates, I16 propagates, int32_t carry_in, I16* carries) {
+    // The carry into each word of a block, in two parts: `*within`, from
+    // the words of the block, and `*entering`, the carry into the block
+    // where it lands. `next_generates` holds, per lane, the generate mask of
+    // the word one place further on (last lane: unknown); `carry_in` comes
+    // from the block after this one. Returns false when the block needs the
+    // word-by-word path. Masks are -1/0; the parts are 1/0.
+    //
+    // When no word but the first propagates, the entering carry lands on
+    // the last word alone, and a word that does not propagate carries out
+    // with or without it: every word's carry out follows from `within`
+    // alone. Callers take the block's carry out from that and add
+    // `entering` on the way out, so the chain from block to block does not
+    // wait for the carry to cross the vector. When every word propagates,
+    // the carry passes through all of them and comes in `within`.
+    static ENGINE_INLINE bool block_carries(I16 next_generates, I16 propagates, int32_t carry_in, I16* within,
+                                            I16* entering) {
         // Whether word 0 propagates does not matter inside the block.
         I16 inner = propagates;
         inner[0] = 0;
+        const I16 none = splat(0);
         if (!any(inner)) {
             I16 c = -next_generates;
-            c[lanes - 1] = static_cast<int16_t>(carry_in);
-            *carries = c;
+            c[lanes - 1] = 0;
+            *within = c;
+            I16 e = none;
+            e[lanes - 1] = static_cast<int16_t>(carry_in);
+            *entering = e;
             return true;
         }
         if (all(propagates)) {
-            // Every word passes the incoming carry on.
-            const I16 none = splat(0);
-            *carries = carry_in != 0 ? none + 1 : none;
+            *within = carry_in != 0 ? none + 1 : none;
+            *entering = none;
             return true;
         }
         return false;
