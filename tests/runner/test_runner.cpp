@@ -126,6 +126,12 @@ void prepare_rejections(const RunnerRunCall* call, PiRunHooks* hooks, void* cont
 // The machine's CPUs this process may use, as the runner picks them.
 std::vector<SysinfoCpu> usable_cpus() { return runner_default_cpus(); }
 
+RunnerReport run(const RunnerConfig& config) {
+    RunnerReport report;
+    runner_run(&config, &report);
+    return report;
+}
+
 RunnerConfig fake_config(RunnerConfig config, Fake* fake) {
     config.run = fake_run;
     config.run_context = fake;
@@ -152,8 +158,7 @@ TEST(Runner, PinsEachWorkerToItsCpu) {
     std::reverse(cpus.begin(), cpus.end());
     Fake fake;
     RunnerConfig config = fake_config(runner_multi_config(cpus, 3), &fake);
-    RunnerReport report;
-    runner_run(&config, &report);
+    RunnerReport report = run(config);
     ASSERT_EQ(report.workers.size(), cpus.size());
     EXPECT_EQ(fake.seen.size(), cpus.size() * 3);
     for (const Seen& s : fake.seen) {
@@ -168,7 +173,7 @@ TEST(Runner, PinsEachWorkerToItsCpu) {
 
     Fake lost;
     RunnerConfig nowhere = fake_config(runner_multi_config({{CPU_SETSIZE - 1, SysinfoCpuKind::unknown}}, 1), &lost);
-    runner_run(&nowhere, &report);
+    report = run(nowhere);
     ASSERT_EQ(report.workers.size(), 1u);
     EXPECT_FALSE(report.workers[0].pinned);
     EXPECT_FALSE(report.workers[0].pin_error.empty());
@@ -197,8 +202,7 @@ TEST(Runner, BarrierAndWallTime) {
         std::lock_guard<std::mutex> lock(p->mutex);
         p->last_pinned = std::max(p->last_pinned, Clock::now());
     };
-    RunnerReport report;
-    runner_run(&config, &report);
+    const RunnerReport report = run(config);
     for (const Seen& s : fake.seen) EXPECT_GE(s.start, pins.last_pinned) << "worker " << s.worker;
 
     double last_end = 0.0;
@@ -224,8 +228,7 @@ TEST(Runner, ProcessorTimeIsTheWorkers) {
     fake.spin = true;
     fake.run_ms = 60;
     RunnerConfig config = fake_config(runner_multi_config(two_reversed(), 1), &fake);
-    RunnerReport report;
-    runner_run(&config, &report);
+    const RunnerReport report = run(config);
     for (const RunnerWorkerReport& w : report.workers) {
         ASSERT_EQ(w.runs.size(), 1u);
         EXPECT_GE(w.runs[0].processor_seconds, 0.06);
@@ -267,8 +270,7 @@ TEST(Runner, MultiResultAndScaling) {
     fake.score = 100.0;
     fake.score_on[cpus.front().number] = 120.0;
     RunnerConfig config = fake_config(runner_multi_config(cpus, 2), &fake);
-    RunnerReport report;
-    runner_run(&config, &report);
+    const RunnerReport report = run(config);
     const RunnerMultiResult r = runner_multi_result(report);
     ASSERT_TRUE(r.success) << r.error_message;
     const int32_t W = static_cast<int32_t>(cpus.size());
@@ -293,8 +295,7 @@ TEST(Runner, MemoryGuard) {
     Fake fake;
     RunnerConfig config = fake_config(runner_multi_config(cpus, 1), &fake);
     config.available_bytes = 450 * MiB;  // 450 - 256 - 45 = 149 MiB: one run
-    RunnerReport report;
-    runner_run(&config, &report);
+    RunnerReport report = run(config);
     EXPECT_TRUE(report.memory_limited);
     EXPECT_EQ(report.available_bytes, 450 * MiB);
     EXPECT_EQ(report.cpus_requested, (std::vector<int32_t>{cpus[0].number, cpus[1].number}));
@@ -303,13 +304,13 @@ TEST(Runner, MemoryGuard) {
     EXPECT_EQ(fake.seen.size(), 1u);
 
     config.available_bytes = 24 * 1024 * MiB;
-    runner_run(&config, &report);
+    report = run(config);
     EXPECT_FALSE(report.memory_limited);
     EXPECT_EQ(report.workers.size(), 2u);
 
     // The machine's own MemAvailable by default.
     config.available_bytes = -1;
-    runner_run(&config, &report);
+    report = run(config);
     EXPECT_GT(report.available_bytes, 0);
 }
 
@@ -333,8 +334,7 @@ TEST(Runner, StopEndsEveryWorker) {
         if (e->kind == RunnerEventKind::run_started && ++s->runs == s->workers) s->stop->store(true);
     };
     const Clock::time_point begin = Clock::now();
-    RunnerReport report;
-    runner_run(&config, &report);
+    RunnerReport report = run(config);
     EXPECT_LT(Clock::now() - begin, std::chrono::seconds(30)) << "the minute-long runs were stopped";
     EXPECT_EQ(report.end, RunnerEnd::stopped);
     EXPECT_FALSE(report.has_error);
@@ -355,7 +355,7 @@ TEST(Runner, StopEndsEveryWorker) {
     Fake idle;
     RunnerConfig early = fake_config(runner_stress_config(cpus, 0.0, false), &idle);
     early.stop = &stop;
-    runner_run(&early, &report);
+    report = run(early);
     EXPECT_TRUE(idle.seen.empty());
     EXPECT_EQ(report.end, RunnerEnd::stopped);
     EXPECT_EQ(runner_stress_verdict(report), "No errors: " + std::to_string(cpus.size()) +
@@ -373,8 +373,7 @@ TEST(Runner, FirstErrorStopsAllAndNamesCpuAndRun) {
     RunnerConfig config = fake_config(runner_stress_config(cpus, 0.0, false), &fake);
     config.prepare_hooks = prepare_rejections;
     config.hooks_context = &rejections;
-    RunnerReport report;
-    runner_run(&config, &report);
+    RunnerReport report = run(config);
 
     EXPECT_EQ(report.end, RunnerEnd::first_error);
     ASSERT_TRUE(report.has_error);
@@ -401,7 +400,7 @@ TEST(Runner, FirstErrorStopsAllAndNamesCpuAndRun) {
     RunnerConfig multi = fake_config(runner_multi_config(cpus, 4), &again);
     multi.prepare_hooks = prepare_rejections;
     multi.hooks_context = &rejections;
-    runner_run(&multi, &report);
+    report = run(multi);
     const RunnerMultiResult r = runner_multi_result(report);
     EXPECT_FALSE(r.success);
     EXPECT_EQ(r.score, 0.0);
@@ -424,8 +423,7 @@ TEST(Runner, KeepGoingCountsErrorsPerCpu) {
     config.runs_per_worker = 6;
     config.prepare_hooks = prepare_rejections;
     config.hooks_context = &rejections;
-    RunnerReport report;
-    runner_run(&config, &report);
+    const RunnerReport report = run(config);
 
     ASSERT_EQ(report.workers.size(), 2u);
     const RunnerWorkerReport& wa = report.workers[0];
@@ -450,33 +448,11 @@ TEST(Runner, KeepGoingCountsErrorsPerCpu) {
     EXPECT_NE(verdict.find(" (4 errors on 2 CPUs)"), std::string::npos) << verdict;
 }
 
-// The stability test ends when its time is up; a run cut short by the end
-// is neither passed nor an error.
-TEST(Runner, DurationEndsTheTest) {
-    const std::vector<SysinfoCpu> cpus = two_reversed();
-    Fake fake;
-    fake.run_ms = 40;
-    RunnerConfig config = fake_config(runner_stress_config(cpus, 0.3, false), &fake);
-    RunnerReport report;
-    runner_run(&config, &report);
-    EXPECT_EQ(report.end, RunnerEnd::duration);
-    EXPECT_GE(report.wall_seconds, 0.3);
-    EXPECT_LT(report.wall_seconds, 5.0);
-    for (const RunnerWorkerReport& w : report.workers) {
-        EXPECT_GE(w.runs_passed, 1);
-        EXPECT_EQ(w.runs_passed + w.runs_cancelled, w.runs_started);
-        EXPECT_EQ(w.errors, 0);
-    }
-    const std::string verdict = runner_stress_verdict(report);
-    EXPECT_EQ(verdict.rfind("No errors: ", 0), 0u) << verdict;
-    EXPECT_NE(verdict.find(", 0:00, " + runner_format_count(runner_runs_passed(report)) + " run"),
-              std::string::npos)
-        << verdict;
-}
-
 // Events: every run starts and finishes once, iterations are forwarded
-// with the run's own numbering, ticks carry every worker's counters.
-TEST(Runner, Events) {
+// with the run's own numbering, ticks carry every worker's counters. The
+// test ends when its time is up; a run cut short by the end is neither
+// passed nor an error.
+TEST(Runner, EventsAndDuration) {
     const std::vector<SysinfoCpu> cpus = two_reversed();
     Fake fake;
     fake.run_ms = 20;
@@ -500,11 +476,23 @@ TEST(Runner, Events) {
         }
         if (e->kind == RunnerEventKind::tick) l->ticks.emplace_back(e->statuses, e->statuses + e->status_count);
     };
-    RunnerReport report;
-    runner_run(&config, &report);
+    const RunnerReport report = run(config);
+    EXPECT_EQ(report.end, RunnerEnd::duration);
+    EXPECT_GE(report.wall_seconds, 0.35);
+    EXPECT_LT(report.wall_seconds, 5.0);
     const int workers = static_cast<int>(cpus.size());
     int started = 0;
-    for (const RunnerWorkerReport& w : report.workers) started += w.runs_started;
+    for (const RunnerWorkerReport& w : report.workers) {
+        started += w.runs_started;
+        EXPECT_GE(w.runs_passed, 1);
+        EXPECT_EQ(w.runs_passed + w.runs_cancelled, w.runs_started);
+        EXPECT_EQ(w.errors, 0);
+    }
+    const std::string verdict = runner_stress_verdict(report);
+    EXPECT_EQ(verdict.rfind("No errors: ", 0), 0u) << verdict;
+    EXPECT_NE(verdict.find(", 0:00, " + runner_format_count(runner_runs_passed(report)) + " run"),
+              std::string::npos)
+        << verdict;
     EXPECT_EQ(log.count[RunnerEventKind::pinned], workers);
     EXPECT_EQ(log.count[RunnerEventKind::released], 1);
     EXPECT_EQ(log.count[RunnerEventKind::run_started], started);
@@ -548,8 +536,7 @@ TEST(Runner, WorkerThreadRefusedByTheSystem) {
         }
         Fake fake;
         RunnerConfig config = fake_config(runner_multi_config(cpus, 2), &fake);
-        RunnerReport report;
-        runner_run(&config, &report);
+        const RunnerReport report = run(config);
         std::ostringstream said;
         said << "runs " << fake.seen.size() << ", end " << static_cast<int>(report.end) << ", first "
              << report.first_error_worker << ", " << runner_multi_result(report).error_message;
@@ -604,8 +591,7 @@ TEST(RunnerEngine, TwoWorkersOneRunEach) {
     std::vector<SysinfoCpu> cpus = usable_cpus();
     if (cpus.size() > 2) cpus.resize(2);
     RunnerConfig config = runner_multi_config(cpus, 1);
-    RunnerReport report;
-    runner_run(&config, &report);
+    const RunnerReport report = run(config);
     const RunnerMultiResult r = runner_multi_result(report);
     ASSERT_TRUE(r.success) << r.error_message;
     ASSERT_EQ(report.workers.size(), cpus.size());
