@@ -22,7 +22,6 @@ private slots:
     void versionLineFallbacks()
     {
         const std::tuple<QString, QVariant, QString> cases[] = {{"2.3", "45", "Version 2.3 (45)"},
-                                                                {"", QVariant(), "Version 1.0 (1)"},
                                                                 {"", "45", "Version 1.0 (45)"},
                                                                 {"2.3", QVariant(), "Version 2.3 (1)"}};
         for (const auto& [shortVersion, build, line] : cases) {

@@ -55,15 +55,10 @@ QStringList column(const QTableWidget* table, int column)
     return texts;
 }
 
-QList<QPointF> points(const QLineSeries* series)
-{
-    return series ? series->points() : QList<QPointF>{};
-}
-
 QList<double> scores(const QLineSeries* series)
 {
     QList<double> y;
-    for (const QPointF& p : points(series))
+    for (const QPointF& p : series ? series->points() : QList<QPointF>{})
         y << p.y();
     return y;
 }
@@ -440,7 +435,6 @@ private slots:
         clipboard->setText(QStringLiteral("untouched"));
 
         const QAction* results = window->menuBar()->actions().value(1);
-        QCOMPARE(results->text(), QStringLiteral("&Results"));
         QCOMPARE(menuItems(results), (QStringList{"Copy Result Ctrl+C", "Save Result\u2026 Ctrl+S", "-", "Show History Ctrl+Y"}));
         QVERIFY(!delegate.copyResultAction()->isEnabled() && !delegate.saveResultAction()->isEnabled());
         QTest::keySequence(window, QKeySequence::Copy);
