@@ -43,14 +43,14 @@ TEST(CliRunnerText, CpuLists) {
     EXPECT_EQ(cli_format_cpu_list({}), "");
 }
 
-// Usage errors: one line saying what is wrong, where help is, nothing run.
-TEST(CliRunner, UsageErrors) {
-    const std::vector<int32_t> cpus = usable_cpus();
-    const std::string missing = std::to_string(cpus.back() + 1);
+// A usage error says what is wrong in one line and where help is, and
+// nothing runs (fake runs, should a wrong argument get through).
+TEST(Cli, UsageErrorsAreBrief) {
+    const std::string missing = std::to_string(usable_cpus().back() + 1);
     for (const std::string& arguments :
-         {"multi --cpus " + missing, std::string("multi --cpus 1-0"), std::string("multi --cpus ''"),
-          std::string("multi --runs 0"), std::string("stress --duration 10"), std::string("stress --duration 5x"),
-          std::string("stress --cpus abc"), std::string("--runs 3 multi"), std::string("--json stress"),
+         {std::string("--bogus"), std::string("--runs 0"), std::string("--runs abc"), "multi --cpus " + missing,
+          std::string("multi --cpus 1-0"), std::string("multi --cpus ''"), std::string("stress --cpus abc"),
+          std::string("stress --duration 5x"), std::string("--runs 3 multi"), std::string("--json stress"),
           std::string("multi --duration 1m")}) {
         const Outcome o = run_cli(arguments, fake(10));
         SCOPED_TRACE(arguments);
@@ -62,10 +62,10 @@ TEST(CliRunner, UsageErrors) {
         std::getline(lines, second);
         EXPECT_EQ(first.rfind("numera-cli: ", 0), 0u) << o.err;
         EXPECT_EQ(second, "Run with --help for more information.") << o.err;
-        EXPECT_FALSE(std::getline(lines, third)) << o.err;
+        EXPECT_FALSE(std::getline(lines, third)) << "no help text: " << o.err;
     }
-    const Outcome o = run_cli("multi --cpus " + missing, fake(10));
-    EXPECT_NE(o.err.find("CPU " + missing + " is not available"), std::string::npos) << o.err;
+    EXPECT_NE(run_cli("multi --cpus " + missing, fake(10)).err.find("CPU " + missing + " is not available"),
+              std::string::npos);
     EXPECT_EQ(run_cli("multi", "NUMERA_TEST_FAIL_RUN=1").status, 2);
 }
 
@@ -120,13 +120,6 @@ TEST(CliRunner, StressNoErrors) {
     const std::string prefix = "\nNo errors: " + std::to_string(cpus.size()) + (cpus.size() == 1 ? " CPU" : " CPUs") +
                                ", 0:01, ";
     EXPECT_NE(o.out.find(prefix), std::string::npos) << o.out;
-
-    const Outcome json = run_cli("stress --duration 1s --json", fake(40));
-    EXPECT_EQ(json.status, 0) << json.err;
-    const nlohmann::json j = nlohmann::json::parse(json.out);
-    EXPECT_EQ(j.at("stress").at("ended_by"), "duration");
-    EXPECT_GE(j.at("elapsed_time").get<double>(), 1.0);
-    EXPECT_EQ(j.at("verdict").get<std::string>().rfind(prefix.substr(1), 0), 0u) << j.at("verdict");
 }
 
 // The first error stops the test and is put on its CPU and run; exit 1.
@@ -139,28 +132,19 @@ TEST(CliRunner, StressFirstErrorNamesCpuAndRun) {
               std::string::npos)
         << o.out;
     EXPECT_NE(o.out.find("run 3 after 0:00: Computed digits do not match pi"), std::string::npos) << o.out;
-
-    EXPECT_EQ(nlohmann::json::parse(run_cli("stress --duration 0 --json", env).out).at("stress").at("ended_by"),
-              "first_error");
 }
 
-// --keep-going counts errors per CPU until the time is up.
+// --keep-going counts the errors until the time is up.
 TEST(CliRunner, StressKeepGoing) {
-    const std::vector<int32_t> cpus = usable_cpus();
-    const int32_t a = cpus.front(), b = cpus.back();
-    std::string fail = std::to_string(a) + ":2," + std::to_string(a) + ":4";
-    if (b != a) fail += std::string(",") + std::to_string(b) + ":3";
+    const int32_t cpu = usable_cpus().front();
+    const std::string fail = std::to_string(cpu) + ":2," + std::to_string(cpu) + ":4";
     const Outcome o = run_cli("stress --duration 1s --keep-going --json", fake(20) + " NUMERA_TEST_FAIL_RUN=" + fail);
     EXPECT_EQ(o.status, 1);
     const nlohmann::json j = nlohmann::json::parse(o.out);
     EXPECT_EQ(j.at("stress").at("ended_by"), "duration");
     EXPECT_EQ(j.at("stress").at("keep_going"), true);
-    EXPECT_EQ(cpu_entry(j, a).at("errors"), 2);
-    if (b != a) {
-        EXPECT_EQ(cpu_entry(j, b).at("errors"), 1);
-        EXPECT_NE(j.at("verdict").get<std::string>().find("(3 errors on 2 CPUs)"), std::string::npos);
-    }
-    EXPECT_GE(cpu_entry(j, a).at("runs_passed").get<int>(), 10) << "it ran on after the errors";
+    EXPECT_EQ(cpu_entry(j, cpu).at("errors"), 2);
+    EXPECT_GE(cpu_entry(j, cpu).at("runs_passed").get<int>(), 10) << "it ran on after the errors";
 }
 
 // Ctrl-C: a stability test until stopped ends with its report and 0; one
