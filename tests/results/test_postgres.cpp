@@ -286,7 +286,6 @@ TEST(MachineId, HashedStableAndNotTheRawId) {
     spit(dir.path() / "m", "numera-machine-id\n" + raw);
     const std::string expected = shell("sha256sum " + (dir.path() / "m").string()).second.substr(0, 32);
     EXPECT_EQ(result_machine_id_from(dir.path() / "machine-id"), expected);
-    EXPECT_EQ(expected.find(raw.substr(0, 8)), std::string::npos);
     EXPECT_EQ(result_machine_id_from(dir.path() / "missing"), "");
     spit(dir.path() / "blank", " \n");
     EXPECT_EQ(result_machine_id_from(dir.path() / "blank"), "");
@@ -450,32 +449,18 @@ TEST(Postgres, TwoProcessesMigrateAndWriteAtOnce) {
     const std::string db = server->create_database();
     const std::string url = server->url("postgres", db);
     constexpr int per_writer = 40;
-    pid_t children[2];
-    for (int w = 0; w < 2; ++w) {
-        children[w] = fork();
-        ASSERT_GE(children[w], 0);
-        if (children[w] == 0) {
-            int failures = 0;
-            try {
-                ResultStoreUrl parsed;
-                std::string error;
-                result_store_url_parse(url, &parsed, &error);
-                const auto store = result_postgres_open(parsed);
-                for (int i = 0; i < per_writer; ++i) {
-                    store->add(sample(ResultMode::single, 700 + i, "2025-04-02T10:00:00Z", "writer-" + std::to_string(w)));
-                }
-            } catch (const std::exception& e) {
-                std::fprintf(stderr, "writer %d: %s\n", w, e.what());
-                ++failures;
+    EXPECT_TRUE(in_children(2, [&](int w) {
+        try {
+            const auto store = result_postgres_open(store_url(url));
+            for (int i = 0; i < per_writer; ++i) {
+                store->add(sample(ResultMode::single, 700 + i, "2025-04-02T10:00:00Z", "writer-" + std::to_string(w)));
             }
-            _exit(failures == 0 ? 0 : 1);
+        } catch (const std::exception& e) {
+            std::fprintf(stderr, "writer %d: %s\n", w, e.what());
+            return 1;
         }
-    }
-    for (const pid_t child : children) {
-        int status = 0;
-        ASSERT_EQ(waitpid(child, &status, 0), child);
-        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "a writer failed";
-    }
+        return 0;
+    })) << "a writer failed";
     EXPECT_EQ(server->value(db, "SELECT count(DISTINCT result_id) FROM numera_results"), std::to_string(2 * per_writer));
     EXPECT_EQ(server->value(db, "SELECT count(*) || ' ' || min(version) FROM numera_schema"), "1 2");
     EXPECT_EQ(server->value(db, "SELECT string_agg(host_name || ':' || n, ' ' ORDER BY host_name) FROM"
@@ -621,8 +606,8 @@ TEST(Delivery, PasswordsShowNowhere) {
 }
 
 // numera-cli from the outside: the store chosen by --store or NUMERA_STORE,
-// sync's words and exit status, the report of the store, a password kept out.
-TEST(FleetCli, SyncHistoryAndReportFromTheStore) {
+// the report of the store, a password kept out.
+TEST(FleetCli, HistoryAndReportFromTheStore) {
     const std::string db = server->create_database();
     const std::string url = server->url("postgres", db);
     const TempDir dir;
@@ -647,10 +632,6 @@ TEST(FleetCli, SyncHistoryAndReportFromTheStore) {
     EXPECT_NE(out.find("2 machines, 3 results"), std::string::npos) << out;
     std::tie(status, out) = shell(cli + " report --store " + quoted(url) + " --since 2025-05-02 --host 'B*' -o " + page);
     EXPECT_NE(out.find("1 machine, 2 results"), std::string::npos) << out;
-
-    std::tie(status, out) = shell(cli + " sync");
-    EXPECT_EQ(status, 0) << out;
-    EXPECT_NE(out.find("Nothing waits"), std::string::npos) << out;
 
     server->stop();
     std::tie(status, out) = shell(cli + " history --store 'postgresql://postgres:Cli-Pw-55@/" + db +
@@ -686,6 +667,7 @@ TEST(FleetCliRun, ServerDownThenSync) {
     EXPECT_EQ(status, 0) << out;
     EXPECT_NE(out.find("Delivered 1 result to " + url + "; none left waiting."), std::string::npos) << out;
     std::tie(status, out) = shell(cli + " sync");
+    EXPECT_EQ(status, 0) << out;
     EXPECT_NE(out.find("Nothing waits"), std::string::npos) << out;
     EXPECT_EQ(server->value(db, "SELECT count(*) || ' ' || min(host_name) FROM numera_results"), "1 outage-host");
 }

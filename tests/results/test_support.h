@@ -3,12 +3,16 @@
 #pragma once
 
 #include <stdlib.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "results/result_record.h"
 
@@ -41,6 +45,24 @@ public:
 private:
     fs::path path_;
 };
+
+// Runs body(0) .. body(n - 1) in child processes at once, each exiting with
+// what its body returns; true when every child exited with 0.
+inline bool in_children(int n, const std::function<int(int)>& body) {
+    std::vector<pid_t> children;
+    bool ok = true;
+    for (int w = 0; w < n; ++w) {
+        const pid_t pid = ::fork();
+        if (pid == 0) ::_exit(body(w));
+        if (pid < 0) ok = false;
+        else children.push_back(pid);
+    }
+    for (const pid_t child : children) {
+        int status = 0;
+        ok = ::waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) == 0 && ok;
+    }
+    return ok;
+}
 
 inline ResultRun sample_run(double seconds, bool ok = true, int32_t number = 1) {
     ResultRun run;
