@@ -43,14 +43,20 @@ struct Area {
     void* block;
     size_t bytes;
 };
-Area areas[64];
+constexpr int max_areas = 64;
+Area areas[max_areas];
 int area_count = 0;
+int64_t areas_untracked = 0;  // past the table: their bytes are not counted
 
 void* counting_allocate(size_t bytes) {
     ++area_calls;
     if (released_once) ++area_calls_after_first_release;
     void* block = pi_pages_allocate(bytes);
-    if (block == nullptr || area_count == 64) return block;
+    if (block == nullptr) return block;
+    if (area_count == max_areas) {
+        ++areas_untracked;
+        return block;
+    }
     areas[area_count++] = {block, bytes};
     area_bytes_held += static_cast<int64_t>(bytes);
     if (area_bytes_held > area_bytes_peak) area_bytes_peak = area_bytes_held;
@@ -140,6 +146,10 @@ int main() {
 
     std::printf("work areas          %lld requests, %.1f MiB held at most, %.1f MiB still held after the run\n",
                 static_cast<long long>(area_calls), mib(area_bytes_peak), mib(area_bytes_held));
+    if (areas_untracked > 0) {
+        std::printf("  (%lld areas beyond the first %d held at once are not in the bytes above)\n",
+                    static_cast<long long>(areas_untracked), max_areas);
+    }
     std::printf("area requests after the first release  %lld\n",
                 static_cast<long long>(area_calls_after_first_release));
     std::printf("heap calls during the run              %lld\n", static_cast<long long>(heap_calls));

@@ -272,7 +272,8 @@ TEST_F(History, ListsNewestFirstAndFindsReferences) {
         const char* text;
         int64_t id;  // 0: none
     };
-    for (const Case& c : std::vector<Case>{{"last", 5}, {"last:single", 4}, {"best", 2}, {"best:multi", 3}, {"best:stress", 0}, {"#3", 3}, {"#42", 0}}) {
+    for (const Case& c : std::vector<Case>{
+             {"last", 5}, {"last:single", 4}, {"best", 2}, {"best:multi", 3}, {"best:stress", 0}, {"#3", 3}, {"#42", 0}}) {
         SCOPED_TRACE(c.text);
         ResultReference ref;
         std::string error;
