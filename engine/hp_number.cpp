@@ -271,6 +271,49 @@ ENGINE_VARIANTS(void, hp_sub_magnitudes,
                  int16_t* out),
                 (n, R, shift, big, small, out))
 
+namespace {
+
+// The words of x * m for an integer m in [1, R], and the carry out of word
+// 0. Each word first takes its own remainder m x_i mod R and the quotient of
+// the word after it, which keeps it below 2R with no chain from word to
+// word; settle_words then resolves the one-unit carries. The words are
+// those of the serial chain, the product's digits being unique. z may be x:
+// a block's quotients are kept for the block before it, never reloaded.
+template <int B>
+ENGINE_INLINE int32_t mul_small_words_impl(int32_t n, int32_t r, const int16_t* x, int32_t m, int16_t* z) {
+    using F = typename wv::Types<B>::F64;
+    using I32 = typename wv::Types<B>::I32q;
+    using I16 = typename wv::Types<B>::I16q;
+    constexpr int32_t L = B / 8;
+    // (p + 1/2) / R lies at least 1/(2R) from an integer, far beyond the
+    // rounding of the product, so truncating it gives floor(p / R).
+    const double inv_r = 1.0 / r;
+    I32 q_after = I32{};
+    int32_t j = n - L;
+    for (; j >= 0; j -= L) {
+        I16 w;
+        std::memcpy(&w, x + j, sizeof w);
+        const I32 p = __builtin_convertvector(w, I32) * m;
+        const I32 q = __builtin_convertvector((__builtin_convertvector(p, F) + 0.5) * inv_r, I32);
+        const I16 s = __builtin_convertvector(p - q * r + wv::shift_lanes<1, L>(q, q_after), I16);
+        std::memcpy(z + j, &s, sizeof s);
+        q_after = q;
+    }
+    int32_t q_next = q_after[0];
+    for (int32_t i = j + L - 1; i >= 0; --i) {
+        const int32_t p = m * x[i];
+        const int32_t q = p / r;
+        z[i] = word_of(p - q * r + q_next);
+        q_next = q;
+    }
+    return q_next + wv::settle_words<B>(0, n, r, z);
+}
+
+ENGINE_VARIANTS(int32_t, mul_small_words, (int32_t n, int32_t r, const int16_t* x, int32_t m, int16_t* z),
+                (n, r, x, m, z))
+
+}  // namespace
+
 void hp_mul_small(int32_t n, uint32_t R, const HpNumber* x, double m, HpNumber* z) {
     if (x->sign == 0) {
         hp_set_zero(n, z);
@@ -279,11 +322,15 @@ void hp_mul_small(int32_t n, uint32_t R, const HpNumber* x, double m, HpNumber* 
     const double rd = static_cast<double>(R);
     const double inv_r = 1.0 / rd;
     double carry = 0.0;
-    // The +0.5 keeps every truncation away from an integer boundary.
-    for (int32_t i = n - 1; i >= 0; --i) {
-        const double t = m * x->words[i] + carry + 0.5;
-        carry = static_cast<double>(static_cast<int64_t>(t * inv_r));
-        z->words[i] = word_of(static_cast<int32_t>(t - rd * carry));
+    if (n >= 1 && m >= 1.0 && m <= rd && m == static_cast<double>(static_cast<int32_t>(m))) {
+        carry = mul_small_words(n, static_cast<int32_t>(R), x->words, static_cast<int32_t>(m), z->words);
+    } else {
+        // The +0.5 keeps every truncation away from an integer boundary.
+        for (int32_t i = n - 1; i >= 0; --i) {
+            const double t = m * x->words[i] + carry + 0.5;
+            carry = static_cast<double>(static_cast<int64_t>(t * inv_r));
+            z->words[i] = word_of(static_cast<int32_t>(t - rd * carry));
+        }
     }
     int32_t k = 0;
     if (carry > 0.0) {

@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <utility>
 
 #include "engine/engine_isa.h"
 
@@ -118,5 +119,87 @@ struct Ops {
         return r == 0 ? lanes : r;
     }
 };
+
+template <typename V, int K, int... I>
+ENGINE_INLINE V shift_lanes_impl(V c, V fill, std::integer_sequence<int, I...>) {
+    return __builtin_shufflevector(c, fill, (I + K)...);
+}
+
+// Lanes k .. k + n - 1 of the concatenation (c, fill), n lanes in V.
+template <int K, int N, typename V>
+ENGINE_INLINE V shift_lanes(V c, V fill) {
+    return shift_lanes_impl<V, K>(c, fill, std::make_integer_sequence<int, N>{});
+}
+
+template <typename V, int... I>
+ENGINE_INLINE V lane0_everywhere_impl(V x, std::integer_sequence<int, I...>) {
+    return __builtin_shufflevector(x, x, (I * 0)...);
+}
+
+template <int N, typename V>
+ENGINE_INLINE V lane0_everywhere(V x) {
+    return lane0_everywhere_impl(x, std::make_integer_sequence<int, N>{});
+}
+
+// Generate and propagate masks of a block of N lanes, where a lane takes
+// from the lanes after it: after the steps S, 2S, .. below N, g holds in
+// every lane whether a borrow leaves it given none enters the block, and p
+// whether one entering the block passes through it.
+template <int S, int N, typename V>
+ENGINE_INLINE void look_ahead(V& g, V& p, V zero, V ones) {
+    if constexpr (S < N) {
+        g |= p & shift_lanes<S, N>(g, zero);
+        p &= shift_lanes<S, N>(p, ones);
+        look_ahead<2 * S, N>(g, p, zero, ones);
+    }
+}
+
+// Resolves words[lo .. hi - 1], each within 2R of zero, into [0, R), from
+// the last word towards the first; returns what leaves word lo. Each word
+// first gives its nearest multiple of R (at most two) to the word before
+// it, which leaves words within R/2 + 2 of zero; then only a borrow of one
+// runs: a word borrows when it is negative, or when it is zero and lent
+// to. The borrows of a block come from these generate and propagate bits
+// in log2(lanes) steps, whatever the words.
+template <int B>
+ENGINE_INLINE int32_t settle_words(int32_t lo, int32_t hi, int32_t r, int16_t* w) {
+    using V = Ops<B>;
+    using I16 = typename V::I16;
+    constexpr int32_t lanes = V::lanes;
+    const int32_t h = r / 2, h3 = 3 * (r / 2);
+    auto part = [&](int32_t x) { return (x > h) + (x > h3) - (x < -h) - (x < -h3); };
+    int32_t borrow = 0, q_next = 0;
+    int32_t i = hi - 1;
+    for (const int32_t end = hi - (hi - lo) % lanes; i >= end; --i) {
+        const int32_t q = part(w[i]);
+        const int32_t v = w[i] - q * r + q_next - borrow;
+        q_next = q;
+        borrow = v < 0 ? 1 : 0;
+        w[i] = static_cast<int16_t>(v + borrow * r);
+    }
+    const I16 R = V::splat(r), H = V::splat(h), NH = V::splat(-h), H3 = V::splat(h3), NH3 = V::splat(-h3);
+    const I16 zero = V::splat(0), ones = V::splat(-1);
+    // The borrow into the block, as a mask in every lane; the part of the
+    // word after the block, in lane 0.
+    I16 in = borrow != 0 ? ones : zero;
+    I16 q_after = zero;
+    q_after[0] = static_cast<int16_t>(q_next);
+    for (int32_t j = i - (lanes - 1); j >= lo; j -= lanes) {
+        const I16 x = V::load(w + j);
+        // Masks are -1 where true.
+        const I16 q = (x < NH) + (x < NH3) - (H < x) - (H3 < x);
+        const I16 d = x - q * R + shift_lanes<1, lanes>(q, q_after);
+        q_after = q;
+        I16 g = d < zero;
+        I16 p = d == zero;
+        look_ahead<1, lanes>(g, p, zero, ones);
+        // Borrow out of each word, and into it from the word after.
+        const I16 out = g | (p & in);
+        const I16 into = shift_lanes<1, lanes>(out, in);
+        V::store(w + j, d + into + (out & R));
+        in = lane0_everywhere<lanes>(out);
+    }
+    return q_after[0] - (in[0] != 0 ? 1 : 0);
+}
 
 }  // namespace wv
