@@ -353,6 +353,89 @@ void hp_mul_small(int32_t n, uint32_t R, const HpNumber* x, double m, HpNumber* 
     if (z->words[0] == 0) hp_set_zero(n, z);
 }
 
+namespace {
+
+// The division's chain of remainders cut into segments that run side by
+// side: each segment's remainder from zero first, then the true remainder
+// entering each segment (r R^len + local, mod d), then every segment's
+// quotient words from it. Each step is the serial chain's own, so the
+// words are the same; the processor overlaps the independent chains. For
+// d below 2^32 every step is exact, and the remainders' products fit in 64
+// bits.
+class DivSegments {
+public:
+    static constexpr int count = 12;
+    static constexpr int32_t max_lead = 16;
+
+    DivSegments(double rd, double d, int32_t lead, const int16_t* x)
+        : rd_(rd), d_(d), inv_d_(1.0 / d), lead_(lead), x_(x) {}
+
+    // Quotient words j = 1 .. of words x[j + lead] for j below end, from the
+    // remainder rem after word 0; returns the first j not done and sets *out
+    // to the remainder after it. z may be x.
+    int32_t divide(int32_t end, double rem, int16_t* z, double* out) {
+        const int32_t len = (end - 1) / count;
+        double local[count], start[count];
+        for (int s = 0; s < count; ++s) local[s] = 0.0;
+        run<false, false>(1, len, 0, len, local, nullptr);
+        const uint64_t d = static_cast<uint64_t>(d_);
+        const uint64_t shift = power_mod(static_cast<uint64_t>(rd_), len, d);
+        start[0] = rem;
+        for (int s = 1; s < count; ++s) {
+            const uint64_t r = static_cast<uint64_t>(start[s - 1]) * shift % d;
+            start[s] = static_cast<double>((r + static_cast<uint64_t>(local[s - 1])) % d);
+        }
+        // The last `lead` words each segment reads are the first words of the
+        // next one, which it overwrites first when z is x: keep them.
+        for (int s = 0; s + 1 < count; ++s) {
+            for (int32_t i = 0; i < lead_; ++i) kept_[s][i] = x_[1 + (s + 1) * len + i];
+        }
+        run<true, false>(1, len, 0, len - lead_, start, z);
+        run<true, true>(1, len, len - lead_, len, start, z);
+        *out = start[count - 1];
+        return 1 + count * len;
+    }
+
+private:
+    // Steps t in [from, to) of every segment (segment s starts at word
+    // first + s len); with Store the quotients go to z, with Kept the words
+    // read past a segment's end come from kept_.
+    template <bool Store, bool Kept>
+    void run(int32_t first, int32_t len, int32_t from, int32_t to, double* rem, int16_t* z) {
+        double r[count];
+        for (int s = 0; s < count; ++s) r[s] = rem[s];
+        for (int32_t t = from; t < to; ++t) {
+#pragma GCC unroll 16
+            for (int s = 0; s < count; ++s) {
+                const int32_t j = first + s * len + t;
+                const double w = (Kept && s + 1 < count) ? kept_[s][t - (len - lead_)] : x_[j + lead_];
+                const double v = rd_ * r[s] + w + 0.5;
+                const double q = static_cast<double>(static_cast<int64_t>(inv_d_ * v));
+                r[s] = static_cast<double>(static_cast<int64_t>(v - d_ * q));
+                if (Store) z[j] = word_of(static_cast<int32_t>(q));
+            }
+        }
+        for (int s = 0; s < count; ++s) rem[s] = r[s];
+    }
+
+    static uint64_t power_mod(uint64_t base, int32_t e, uint64_t d) {
+        uint64_t result = 1 % d;
+        base %= d;
+        for (; e > 0; e >>= 1) {
+            if (e & 1) result = result * base % d;
+            base = base * base % d;
+        }
+        return result;
+    }
+
+    double rd_, d_, inv_d_;
+    int32_t lead_;
+    const int16_t* x_;
+    int16_t kept_[count][max_lead] = {};
+};
+
+}  // namespace
+
 void hp_div_small(int32_t n, uint32_t R, const HpNumber* x, int64_t m, HpNumber* z) {
     if (x->sign == 0 || n < 1) {
         hp_set_zero(n, z);
@@ -377,7 +460,12 @@ void hp_div_small(int32_t n, uint32_t R, const HpNumber* x, int64_t m, HpNumber*
     double q = static_cast<double>(static_cast<int64_t>(inv_d * t));
     double rem = static_cast<double>(static_cast<int64_t>(t - d * q));
     z->words[0] = word_of(static_cast<int32_t>(q));
-    for (int32_t j = 1; j < n; ++j) {
+    int32_t j = 1;
+    if (m < (int64_t{1} << 32) && k <= DivSegments::max_lead && n - k > 64 * DivSegments::count) {
+        j = DivSegments(rd, d, static_cast<int32_t>(k), x->words).divide(n - static_cast<int32_t>(k), rem,
+                                                                            z->words, &rem);
+    }
+    for (; j < n; ++j) {
         t = rd * rem + word_at(j + k) + 0.5;
         q = static_cast<double>(static_cast<int64_t>(inv_d * t));
         rem = static_cast<double>(static_cast<int64_t>(t - d * q));
