@@ -7,6 +7,7 @@
 #include <cstring>
 #include <ctime>
 
+#include "engine/engine_isa.h"
 #include "engine/fft_pointwise.h"
 #include "engine/hp_newton.h"
 #include "engine/hp_number.h"
@@ -80,6 +81,65 @@ struct RunStorage {
     }
 };
 
+// The carries of the error scan from one position to the next.
+struct ScanState {
+    int64_t u = 0, v = 0;
+    bool operator==(const ScanState& o) const { return u == o.u && v == o.v; }
+};
+
+// One position of the error scan: splits the scaled value plus the carry
+// into decimal digits and returns the larger of err and its second digit's
+// distance from an integer (a NaN distance leaves err, as fmax does).
+ENGINE_INLINE double scan_step(double t, ScanState& s, double err) {
+    const double value = t * 9.5367431640625e-07 + static_cast<double>(s.u);
+    double q = (value + 0.5) * 0.010000000000000002;
+    const int64_t v2 = static_cast<int64_t>(q) - 1;
+    q = (q - static_cast<double>(v2)) * 10.0;
+    const int64_t w = static_cast<int64_t>(q);
+    q = (q - static_cast<double>(w)) * 10.0;
+    const double d = std::fabs((q - 0.5) - std::trunc(q));
+    s.u = s.v + w;
+    s.v = v2;
+    return d > err ? d : err;
+}
+
+ENGINE_INLINE double scan(const double* T1, int32_t hi, int32_t lo, ScanState& s, double err) {
+    for (int32_t j = hi; j >= lo; --j) err = scan_step(T1[j], s, err);
+    return err;
+}
+
+// The scan of positions N + 1 down to 2 as eight segments side by side, the
+// carry chain being the whole cost of a serial scan. Each segment starts
+// from the state that 64 positions before it leave behind from zero; a
+// carry reaches no further unless a run of nines carries it, and a segment
+// whose start differs from the true state is scanned again from it, so the
+// result is the serial scan's.
+template <int B>
+ENGINE_INLINE double error_scan_impl(int32_t N, const double* T1) {
+    constexpr int S = 8;
+    constexpr int32_t warm = 64;
+    const int32_t len = N / S;
+    ScanState start[S], state[S];
+    if (len <= warm) return scan(T1, N + 1, 2, state[0], 0.0);
+    double err[S] = {};
+    for (int s = 1; s < S; ++s) scan(T1, N + 1 - s * len + warm, N + 2 - s * len, start[s], 0.0);
+    for (int s = 0; s < S; ++s) state[s] = start[s];
+    for (int32_t t = 0; t < len; ++t) {
+        for (int s = 0; s < S; ++s) err[s] = scan_step(T1[N + 1 - s * len - t], state[s], err[s]);
+    }
+    double total = err[0];
+    for (int s = 1; s < S; ++s) {
+        if (!(start[s] == state[s - 1])) {
+            state[s] = state[s - 1];
+            err[s] = scan(T1, N + 1 - s * len, N + 2 - (s + 1) * len, state[s], 0.0);
+        }
+        total = err[s] > total ? err[s] : total;
+    }
+    return scan(T1, N + 1 - S * len, 2, state[S - 1], total);
+}
+
+ENGINE_VARIANTS(double, error_scan, (int32_t N, const double* T1), (N, T1))
+
 // Squares a known digit pattern in radix 10 through the full-length
 // transform and returns the largest distance of a convolution value from an
 // integer, with the rounding allowance of the transform's length added.
@@ -102,20 +162,7 @@ double transform_error(double* T1) {
     fft_complex(N, -1, T1 + 1);
     T1[N + 1] = T1[1] - std::fabs(T1[N + 1] * (N / 2));
 
-    int64_t u = 0, v = 0;
-    double err = 0.0;
-    for (int32_t j = N + 1; j >= 2; --j) {
-        const double value = T1[j] * 9.5367431640625e-07 + static_cast<double>(u);
-        double q = (value + 0.5) * 0.010000000000000002;
-        const int64_t v2 = static_cast<int64_t>(q) - 1;
-        q = (q - static_cast<double>(v2)) * 10.0;
-        const int64_t w = static_cast<int64_t>(q);
-        q = (q - static_cast<double>(w)) * 10.0;
-        const double d = (q - 0.5) - std::trunc(q);
-        err = std::fmax(err, std::fabs(d));
-        u = v + w;
-        v = v2;
-    }
+    const double err = error_scan(N, T1);
     // The second term is 2^-52 times n * 10^2 / 4.
     return 2.0 * err + 1.1641543284923728e-8;
 }
@@ -173,6 +220,8 @@ double score_for(int32_t digits, double elapsed) {
 bool default_verify(const HpNumber* pi, uint32_t R, void*) { return pi_verify(pi, R); }
 
 }  // namespace
+
+double pi_transform_error_scan(int32_t N, const double* T1) { return error_scan(N, T1); }
 
 double pi_benchmark_thread_seconds() {
     timespec ts{};

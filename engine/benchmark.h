@@ -125,3 +125,9 @@ BenchmarkResult pi_benchmark_series_with(BenchmarkProgressFn callback, void* con
 
 // Processor time of the calling thread in seconds.
 double pi_benchmark_thread_seconds();
+
+// The scan at the heart of the run's transform error check: the largest
+// distance from an integer of the second decimal digit over positions N + 1
+// down to 2 of T1, carries running from each position to the next (the
+// rounding allowance not added). Exposed for tests.
+double pi_transform_error_scan(int32_t N, const double* T1);

@@ -352,6 +352,45 @@ TEST(PiRunPages, LargeBlocksAskForHugePages) {
 #endif
 
 // Time is the calling thread's: a busy neighbour thread must not count.
+// The error scan's segments against one serial chain of carries: random
+// near-integer values, and runs of nines that carry from the top position
+// through every segment boundary, at lengths with and without a tail.
+TEST(PiRunErrorScan, MatchesOneSerialChain) {
+    auto serial = [](int32_t N, const double* T1) {
+        int64_t u = 0, v = 0;
+        double err = 0.0;
+        for (int32_t j = N + 1; j >= 2; --j) {
+            const double value = T1[j] * 0x1p-20 + static_cast<double>(u);
+            double q = (value + 0.5) * 0.010000000000000002;
+            const int64_t v2 = static_cast<int64_t>(q) - 1;
+            q = (q - static_cast<double>(v2)) * 10.0;
+            const int64_t w = static_cast<int64_t>(q);
+            q = (q - static_cast<double>(w)) * 10.0;
+            err = std::fmax(err, std::fabs((q - 0.5) - std::trunc(q)));
+            u = v + w;
+            v = v2;
+        }
+        return err;
+    };
+    uint64_t seed = 20261207;
+    std::printf("seed %llu\n", static_cast<unsigned long long>(seed));
+    auto next = [&seed] { return (seed = seed * 6364136223846793005ull + 1442695040888963407ull) >> 33; };
+    for (const int32_t N : {256, 4096, 4100, 1 << 16}) {
+        std::vector<double> T(N + 2);
+        for (const double top : {0.0, 10.0, 1000.0}) {
+            for (const double fill : {-1.0, 9.0, 90.0, 99.0}) {
+                for (int32_t j = 0; j < N + 2; ++j) {
+                    const double noise = static_cast<double>(next() % 2001) / 1e7 - 1e-4;
+                    T[j] = ((fill < 0 ? static_cast<double>(next() % 26000000) : fill) + noise) * 0x1p20;
+                }
+                if (top > 0) T[N + 1] = top * 0x1p20;
+                EXPECT_EQ(pi_transform_error_scan(N, T.data()), serial(N, T.data()))
+                    << "N " << N << " top " << top << " fill " << fill;
+            }
+        }
+    }
+}
+
 TEST(PiRunClock, TimeIsTheCallingThreadsProcessorTime) {
     std::atomic<bool> stop{false};
     std::thread busy([&] {
