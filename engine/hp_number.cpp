@@ -166,13 +166,32 @@ void add_same_sign(int32_t n, int32_t r, const HpNumber* x, const HpNumber* y, i
     z->sign = sx;
 }
 
+// The first index below n where the words of a differ from those of b (from
+// zero when b is null), or n. Subtractions of nearly equal numbers, as in
+// every Newton correction, agree over long leading runs.
+template <int B>
+ENGINE_INLINE int32_t first_difference_impl(int32_t n, const int16_t* a, const int16_t* b) {
+    using V = wv::Ops<B>;
+    constexpr int32_t lanes = V::lanes;
+    const typename V::I16 zero = V::splat(0);
+    int32_t i = 0;
+    for (; i + lanes <= n; i += lanes) {
+        if (V::any(V::load(a + i) != (b != nullptr ? V::load(b + i) : zero))) break;
+    }
+    for (; i < n; ++i) {
+        if (a[i] != (b != nullptr ? b[i] : 0)) return i;
+    }
+    return n;
+}
+
+ENGINE_VARIANTS(int32_t, first_difference, (int32_t n, const int16_t* a, const int16_t* b), (n, a, b))
+
 // Compares magnitudes of two normal non-zero numbers: +1, 0 or -1.
 int32_t compare_magnitudes(int32_t n, const HpNumber* x, const HpNumber* y) {
     if (x->exponent != y->exponent) return x->exponent > y->exponent ? 1 : -1;
-    for (int32_t i = 0; i < n; ++i) {
-        if (x->words[i] != y->words[i]) return x->words[i] > y->words[i] ? 1 : -1;
-    }
-    return 0;
+    const int32_t i = first_difference(n, x->words, y->words);
+    if (i == n) return 0;
+    return x->words[i] > y->words[i] ? 1 : -1;
 }
 
 // The magnitude case where |x| and |y| subtract; the result's sign is
@@ -192,8 +211,7 @@ void add_opposite_sign(int32_t n, int32_t r, const HpNumber* x, const HpNumber* 
 
     hp_sub_magnitudes(n, static_cast<uint32_t>(r), shift, big->words, small->words, z->words);
 
-    int32_t lead = 0;
-    while (lead < n && z->words[lead] == 0) ++lead;
+    const int32_t lead = first_difference(n, z->words, nullptr);
     if (lead == n) {
         hp_set_zero(n, z);
         return;
