@@ -97,6 +97,21 @@ ENGINE_INLINE int32_t sub_run(int32_t lo, int32_t hi, int32_t r, int32_t shift, 
     return borrow;
 }
 
+// Words [0, hi) of a sum or difference formed in place, above the small
+// operand's reach: they change only while a carry (Step 1) or a borrow
+// (Step -1) runs, so the pass stops where it does. A Newton step adds its
+// correction about half a number's length below it. Returns what leaves
+// word 0.
+template <int Step>
+ENGINE_INLINE int32_t run_on_in_place(int32_t hi, int32_t r, int16_t* w, int32_t carry) {
+    for (int32_t i = hi - 1; i >= 0 && carry != 0; --i) {
+        const int32_t v = w[i] + Step;
+        carry = Step > 0 ? (v >= r ? 1 : 0) : (v < 0 ? 1 : 0);
+        w[i] = word_of(carry != 0 ? v - Step * r : v);
+    }
+    return carry;
+}
+
 template <int B>
 ENGINE_INLINE int32_t hp_add_magnitudes_impl(int32_t n, uint32_t R, int32_t shift, const int16_t* big,
                                           const int16_t* small, int16_t* out) {
@@ -104,6 +119,7 @@ ENGINE_INLINE int32_t hp_add_magnitudes_impl(int32_t n, uint32_t R, int32_t shif
     const int32_t split = shift < n ? (shift < 0 ? 0 : shift) : n;
     // Words of small that would fall beyond the last word are ignored.
     const int32_t carry = add_run<B, true>(split, n, r, shift, big, small, out, 0, 0);
+    if (out == big) return run_on_in_place<1>(split, r, out, carry);
     return add_run<B, false>(0, split, r, shift, big, small, out, 0, carry);
 }
 
@@ -113,7 +129,11 @@ ENGINE_INLINE void hp_sub_magnitudes_impl(int32_t n, uint32_t R, int32_t shift, 
     const int32_t r = static_cast<int32_t>(R);
     const int32_t split = shift < n ? (shift < 0 ? 0 : shift) : n;
     const int32_t borrow = sub_run<B, true>(split, n, r, shift, big, small, out, 0);
-    sub_run<B, false>(0, split, r, shift, big, small, out, borrow);
+    if (out == big) {
+        run_on_in_place<-1>(split, r, out, borrow);
+    } else {
+        sub_run<B, false>(0, split, r, shift, big, small, out, borrow);
+    }
 }
 
 // The sums of words 0 .. n-2 written one place to the right (out[i + 1]),
