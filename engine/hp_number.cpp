@@ -206,6 +206,17 @@ ENGINE_INLINE int32_t first_difference_impl(int32_t n, const int16_t* a, const i
 
 ENGINE_VARIANTS(int32_t, first_difference, (int32_t n, const int16_t* a, const int16_t* b), (n, a, b))
 
+}  // namespace
+
+int32_t hp_first_nonzero(const HpNumber* x, int32_t from, int32_t end) {
+    if (from < 0) from = 0;
+    if (end <= from) return -1;
+    const int32_t i = from + first_difference(end - from, x->words + from, nullptr);
+    return i < end ? i : -1;
+}
+
+namespace {
+
 // Compares magnitudes of two normal non-zero numbers: +1, 0 or -1.
 int32_t compare_magnitudes(int32_t n, const HpNumber* x, const HpNumber* y) {
     if (x->exponent != y->exponent) return x->exponent > y->exponent ? 1 : -1;
@@ -231,8 +242,8 @@ void add_opposite_sign(int32_t n, int32_t r, const HpNumber* x, const HpNumber* 
 
     hp_sub_magnitudes(n, static_cast<uint32_t>(r), shift, big->words, small->words, z->words);
 
-    const int32_t lead = first_difference(n, z->words, nullptr);
-    if (lead == n) {
+    const int32_t lead = hp_first_nonzero(z, 0, n);
+    if (lead < 0) {
         hp_set_zero(n, z);
         return;
     }
@@ -417,7 +428,7 @@ public:
         const int32_t len = (end - 1) / count;
         double local[count], start[count];
         for (int s = 0; s < count; ++s) local[s] = 0.0;
-        run<false, false>(1, len, 0, len, local, nullptr);
+        run<false, false>(len, 0, len, local, nullptr);
         const uint64_t d = static_cast<uint64_t>(d_);
         const uint64_t shift = power_mod(static_cast<uint64_t>(rd_), len, d);
         start[0] = rem;
@@ -430,24 +441,24 @@ public:
         for (int s = 0; s + 1 < count; ++s) {
             for (int32_t i = 0; i < lead_; ++i) kept_[s][i] = x_[1 + (s + 1) * len + i];
         }
-        run<true, false>(1, len, 0, len - lead_, start, z);
-        run<true, true>(1, len, len - lead_, len, start, z);
+        run<true, false>(len, 0, len - lead_, start, z);
+        run<true, true>(len, len - lead_, len, start, z);
         *out = start[count - 1];
         return 1 + count * len;
     }
 
 private:
     // Steps t in [from, to) of every segment (segment s starts at word
-    // first + s len); with Store the quotients go to z, with Kept the words
-    // read past a segment's end come from kept_.
+    // 1 + s len); with Store the quotients go to z, with Kept the words read
+    // past a segment's end come from kept_.
     template <bool Store, bool Kept>
-    void run(int32_t first, int32_t len, int32_t from, int32_t to, double* rem, int16_t* z) {
+    void run(int32_t len, int32_t from, int32_t to, double* rem, int16_t* z) {
         double r[count];
         for (int s = 0; s < count; ++s) r[s] = rem[s];
         for (int32_t t = from; t < to; ++t) {
 #pragma GCC unroll 16
             for (int s = 0; s < count; ++s) {
-                const int32_t j = first + s * len + t;
+                const int32_t j = 1 + s * len + t;
                 const double w = (Kept && s + 1 < count) ? kept_[s][t - (len - lead_)] : x_[j + lead_];
                 const double v = rd_ * r[s] + w + 0.5;
                 const double q = static_cast<double>(static_cast<int64_t>(inv_d_ * v));

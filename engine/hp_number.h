@@ -35,6 +35,9 @@ void hp_set_zero(int32_t n, HpNumber* z);
 // Copies n words, sign and exponent of x into z.
 void hp_copy(int32_t n, const HpNumber* x, HpNumber* z);
 
+// Index of the first non-zero word of x in [from, end), or -1.
+int32_t hp_first_nonzero(const HpNumber* x, int32_t from, int32_t end);
+
 // z = x + y, truncated to n words.
 void hp_add(int32_t n, uint32_t R, const HpNumber* x, const HpNumber* y, HpNumber* z);
 

@@ -293,13 +293,6 @@ int64_t carry_words(uint32_t R, int32_t K, int32_t b, double scale, const double
 
 }  // namespace
 
-int32_t hp_first_nonzero(const HpNumber* x, int32_t from, int32_t end) {
-    for (int32_t i = from < 0 ? 0 : from; i < end; ++i) {
-        if (x->words[i] != 0) return i;
-    }
-    return -1;
-}
-
 namespace {
 
 // buf[j + 1] = the balanced digit of word j of w, for j from hi - 1 down to

@@ -68,5 +68,3 @@ void hp_square_held(int32_t n, uint32_t R, double* buf1, HpNumber* out, int32_t 
 void hp_mul_long(int32_t n, uint32_t R, const HpNumber* a, const HpNumber* b, HpNumber* out,
                  HpNumber* tmp, int32_t nfft, double* buf1, double* buf2, double* buf3);
 
-// Index of the first non-zero word of x in [from, end), or -1.
-int32_t hp_first_nonzero(const HpNumber* x, int32_t from, int32_t end);
