@@ -192,7 +192,11 @@ ENGINE_INLINE int32_t settle_words(int32_t lo, int32_t hi, int32_t r, int16_t* w
         q_after = q;
         I16 g = d < zero;
         I16 p = d == zero;
-        look_ahead<1, lanes>(g, p, zero, ones);
+        // Only a zero word passes a borrow on, and most blocks hold none
+        // (after the first step a word is zero about once in R words);
+        // without one, a word borrows exactly when it is negative, and the
+        // look-ahead would leave the masks as they are.
+        if (V::any(p)) look_ahead<1, lanes>(g, p, zero, ones);
         // Borrow out of each word, and into it from the word after.
         const I16 out = g | (p & in);
         const I16 into = shift_lanes<1, lanes>(out, in);
