@@ -227,6 +227,32 @@ inline void spectrum_store_q(double* data, int32_t q, ComplexOf<T> v) {
     }
 }
 
+// How far ahead of the pair walk the lines of both streams are requested.
+// The lower stream runs downward, and on its own the hardware fetches it
+// late: with the hint a spectrum kernel at 2^21 points takes about a third
+// less time (AMD EPYC); 64 pairs ahead gains little, 512 no more than 256.
+constexpr int32_t spectrum_prefetch_pairs = 256;
+
+// Hints the lines of the group of pairs that the walk reaches
+// spectrum_prefetch_pairs later, in both streams of data. Only for groups
+// of four or eight pairs (the AVX2 and AVX-512 paths, where it was
+// measured); for one or two pairs it does nothing. Reads and changes
+// nothing, so the addresses may lie outside the array.
+template <class T>
+inline void spectrum_prefetch(const double* data, int32_t p, int32_t q, T) {
+    constexpr int G = sizeof(T) / sizeof(double);
+    if constexpr (G >= 4) {
+        constexpr intptr_t group_bytes = 2 * G * sizeof(double);
+        const intptr_t base = reinterpret_cast<intptr_t>(data);
+        const intptr_t lower = base + static_cast<intptr_t>(2 * sizeof(double)) * (p - G + 1 - spectrum_prefetch_pairs);
+        const intptr_t upper = base + static_cast<intptr_t>(2 * sizeof(double)) * (q + spectrum_prefetch_pairs);
+        for (intptr_t at = 0; at < group_bytes; at += 64) {
+            __builtin_prefetch(reinterpret_cast<const void*>(lower + at));
+            __builtin_prefetch(reinterpret_cast<const void*>(upper + at));
+        }
+    }
+}
+
 // Eight vectors of eight doubles transposed: lane b of v[j] <-> lane j of
 // v[b].
 template <class V>
