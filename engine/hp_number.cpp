@@ -44,11 +44,12 @@ ENGINE_INLINE int32_t add_run(int32_t lo, int32_t hi, int32_t r, int32_t shift, 
     for (const int32_t end = hi - V::scalar_head(lo, hi); i >= end; --i) one(i);
     const I16 R = V::splat(r), R1 = V::splat(r - 1);
     for (int32_t j = i - (lanes - 1); j >= lo; j -= lanes) {
-        I16 s = V::load(big + j), s1 = V::load(big + j + 1);
-        if (with_small) {
-            s += V::load(small + j - shift);
-            s1 += V::load(small + j + 1 - shift);
-        }
+        I16 s = V::load(big + j);
+        if (with_small) s += V::load(small + j - shift);
+        // Each lane's next word, from the same registers: block_carries
+        // does not use the last lane's. (Loading it again would wait on
+        // the block stored a step ago when the sum is formed in place.)
+        const I16 s1 = wv::shift_lanes<1, lanes>(s, s);
         I16 c, e;
         if (V::block_carries(s1 >= R, s == R1, carry, &c, &e)) {
             const I16 v = s + c;
@@ -79,11 +80,9 @@ ENGINE_INLINE int32_t sub_run(int32_t lo, int32_t hi, int32_t r, int32_t shift, 
     for (const int32_t end = hi - V::scalar_head(lo, hi); i >= end; --i) one(i);
     const I16 R = V::splat(r), zero = V::splat(0);
     for (int32_t j = i - (lanes - 1); j >= lo; j -= lanes) {
-        I16 d = V::load(big + j), d1 = V::load(big + j + 1);
-        if (with_small) {
-            d -= V::load(small + j - shift);
-            d1 -= V::load(small + j + 1 - shift);
-        }
+        I16 d = V::load(big + j);
+        if (with_small) d -= V::load(small + j - shift);
+        const I16 d1 = wv::shift_lanes<1, lanes>(d, d);  // as in add_run
         I16 c, e;
         if (V::block_carries(d1 < zero, d == zero, borrow, &c, &e)) {
             const I16 v = d - c;
