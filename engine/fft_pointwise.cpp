@@ -14,7 +14,7 @@ ENGINE_INLINE void fft_spectrum_square_impl(int32_t nfft, double* data) {
     spectrum_store(data, half / 2, spectrum_sqr(spectrum_load(data, half / 2)));
     spectrum_for_each_pair_grouped<B / 8>(nfft, [data](int32_t p, int32_t q, auto wr, auto wi) {
         using T = decltype(wr);
-        spectrum_prefetch(data, p, q, T{});
+        spectrum_prefetch(p, q, T{}, data);
         Z<T> xp = spectrum_load_p(data, p, T{}), xq = spectrum_load_q(data, q, T{});
         spectrum_split(xp, xq, wr, wi);
         xp = spectrum_sqr(xp);
@@ -31,7 +31,7 @@ ENGINE_INLINE void fft_spectrum_square_split_impl(int32_t nfft, double* data) {
     spectrum_store(data, half / 2, spectrum_sqr(spectrum_load(data, half / 2)));
     spectrum_for_each_pair_grouped<B / 8>(nfft, [data](int32_t p, int32_t q, auto wr, auto wi) {
         using T = decltype(wr);
-        spectrum_prefetch(data, p, q, T{});
+        spectrum_prefetch(p, q, T{}, data);
         Z<T> xp = spectrum_sqr(spectrum_load_p(data, p, T{}));
         Z<T> xq = spectrum_sqr(spectrum_load_q(data, q, T{}));
         spectrum_merge(xp, xq, wr, wi);
@@ -46,8 +46,7 @@ ENGINE_INLINE void fft_spectrum_mul_impl(int32_t nfft, double* data1, double* da
     spectrum_store(data2, mid, spectrum_mul(spectrum_load(data2, mid), spectrum_load(data1, mid)));
     spectrum_for_each_pair_grouped<B / 8>(nfft, [data1, data2](int32_t p, int32_t q, auto wr, auto wi) {
         using T = decltype(wr);
-        spectrum_prefetch(data1, p, q, T{});
-        spectrum_prefetch(data2, p, q, T{});
+        spectrum_prefetch(p, q, T{}, data1, data2);
         Z<T> ap = spectrum_load_p(data1, p, T{}), aq = spectrum_load_q(data1, q, T{});
         spectrum_split(ap, aq, wr, wi);
         spectrum_store_p(data1, p, ap);
@@ -67,8 +66,7 @@ ENGINE_INLINE void fft_spectrum_mul_split_impl(int32_t nfft, const double* data1
     spectrum_store(data2, mid, spectrum_mul(spectrum_load(data2, mid), spectrum_load(data1, mid)));
     spectrum_for_each_pair_grouped<B / 8>(nfft, [data1, data2](int32_t p, int32_t q, auto wr, auto wi) {
         using T = decltype(wr);
-        spectrum_prefetch(data1, p, q, T{});
-        spectrum_prefetch(data2, p, q, T{});
+        spectrum_prefetch(p, q, T{}, data1, data2);
         Z<T> bp = spectrum_load_p(data2, p, T{}), bq = spectrum_load_q(data2, q, T{});
         spectrum_split(bp, bq, wr, wi);
         Z<T> xp = spectrum_mul(spectrum_load_p(data1, p, T{}), bp);
@@ -83,8 +81,7 @@ template <int B>
 ENGINE_INLINE void spectrum_pairs_square_hold_impl(int32_t nfft, double* d1, double* d2) {
     spectrum_for_each_pair_grouped<B / 8>(nfft, [d1, d2](int32_t p, int32_t q, auto wr, auto wi) {
         using T = decltype(wr);
-        spectrum_prefetch(d1, p, q, T{});
-        spectrum_prefetch(d2, p, q, T{});
+        spectrum_prefetch(p, q, T{}, d1, d2);
         Z<T> ap = spectrum_load_p(d1, p, T{}), aq = spectrum_load_q(d1, q, T{});
         spectrum_split(ap, aq, wr, wi);
         spectrum_store_p(d1, p, ap);
@@ -100,8 +97,7 @@ template <int B>
 ENGINE_INLINE void spectrum_pairs_mul_unmerged_impl(int32_t nfft, double* d1, double* d3) {
     spectrum_for_each_pair_grouped<B / 8>(nfft, [d1, d3](int32_t p, int32_t q, auto wr, auto wi) {
         using T = decltype(wr);
-        spectrum_prefetch(d1, p, q, T{});
-        spectrum_prefetch(d3, p, q, T{});
+        spectrum_prefetch(p, q, T{}, d1, d3);
         Z<T> ap = spectrum_load_p(d1, p, T{}), aq = spectrum_load_q(d1, q, T{});
         spectrum_split(ap, aq, wr, wi);
         spectrum_store_p(d1, p, ap);
@@ -117,8 +113,7 @@ template <int B>
 ENGINE_INLINE void spectrum_pairs_mul_split_second_impl(int32_t nfft, double* d1, double* d2) {
     spectrum_for_each_pair_grouped<B / 8>(nfft, [d1, d2](int32_t p, int32_t q, auto wr, auto wi) {
         using T = decltype(wr);
-        spectrum_prefetch(d1, p, q, T{});
-        spectrum_prefetch(d2, p, q, T{});
+        spectrum_prefetch(p, q, T{}, d1, d2);
         Z<T> bp = spectrum_load_p(d2, p, T{}), bq = spectrum_load_q(d2, q, T{});
         spectrum_split(bp, bq, wr, wi);
         spectrum_store_p(d2, p, bp);
@@ -136,9 +131,7 @@ ENGINE_INLINE void spectrum_pairs_mul_add_merge_impl(int32_t nfft, const double*
                                                      double* d3) {
     spectrum_for_each_pair_grouped<B / 8>(nfft, [d1, d2, d3](int32_t p, int32_t q, auto wr, auto wi) {
         using T = decltype(wr);
-        spectrum_prefetch(d1, p, q, T{});
-        spectrum_prefetch(d2, p, q, T{});
-        spectrum_prefetch(d3, p, q, T{});
+        spectrum_prefetch(p, q, T{}, d1, d2, d3);
         Z<T> ap = spectrum_load_p(d1, p, T{}), aq = spectrum_load_q(d1, q, T{});
         spectrum_split(ap, aq, wr, wi);
         Z<T> xp = spectrum_add(spectrum_load_p(d3, p, T{}), spectrum_mul(ap, spectrum_load_p(d2, p, T{})));

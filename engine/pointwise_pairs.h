@@ -235,23 +235,25 @@ inline void spectrum_store_q(double* data, int32_t q, ComplexOf<T> v) {
 // 512 no more than 256.
 constexpr int32_t spectrum_prefetch_pairs = 256;
 
-// Hints the lines of the group of pairs that the walk reaches
-// spectrum_prefetch_pairs later, in both streams of data. Only for groups
-// of four or eight pairs (the AVX2 and AVX-512 paths, where it was
+// Hints, in each of the arrays, the lines of the group of pairs that the
+// walk reaches spectrum_prefetch_pairs later, in both streams. Only for
+// groups of four or eight pairs (the AVX2 and AVX-512 paths, where it was
 // measured); for one or two pairs it does nothing. Reads and changes
-// nothing, so the addresses may lie outside the array.
-template <class T>
-inline void spectrum_prefetch(const double* data, int32_t p, int32_t q, T) {
+// nothing, so the addresses may lie outside the arrays.
+template <class T, class... Arrays>
+inline void spectrum_prefetch(int32_t p, int32_t q, T, const Arrays*... arrays) {
     constexpr int G = sizeof(T) / sizeof(double);
     if constexpr (G >= 4) {
         constexpr intptr_t pair_bytes = 2 * sizeof(double);
         constexpr intptr_t group_bytes = G * pair_bytes;
-        const intptr_t base = reinterpret_cast<intptr_t>(data);
-        const intptr_t lower = base + pair_bytes * (p - G + 1 - spectrum_prefetch_pairs);
-        const intptr_t upper = base + pair_bytes * (q + spectrum_prefetch_pairs);
+        const intptr_t lower = pair_bytes * (p - G + 1 - spectrum_prefetch_pairs);
+        const intptr_t upper = pair_bytes * (q + spectrum_prefetch_pairs);
+        auto hint = [](const double* data, intptr_t offset) {
+            __builtin_prefetch(reinterpret_cast<const void*>(reinterpret_cast<intptr_t>(data) + offset));
+        };
         for (intptr_t at = 0; at < group_bytes; at += 64) {
-            __builtin_prefetch(reinterpret_cast<const void*>(lower + at));
-            __builtin_prefetch(reinterpret_cast<const void*>(upper + at));
+            (hint(arrays, lower + at), ...);
+            (hint(arrays, upper + at), ...);
         }
     }
 }
