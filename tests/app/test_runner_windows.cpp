@@ -14,7 +14,6 @@
 #include "palette.h"
 #include "runner_session.h"
 #include "stability_window_controller.h"
-#include "fake_runs.h"
 #include "test_support.h"
 
 namespace {
@@ -92,8 +91,8 @@ private slots:
         for (int kind : kinds)
             cpus.push_back({static_cast<int32_t>(cpus.size()), SysinfoCpuKind(kind)});
         FakeRuns fake;
-        fake.failCpu = failCpu;
-        fake.failRun = 2;
+        if (failCpu >= 0)
+            fake.wrong_digits = {{failCpu, 2}};
         MultiCoreWindowController window(setupFor(fake, cpus, availableBytes));
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
@@ -167,7 +166,7 @@ private slots:
     void stopMidRun()
     {
         FakeRuns fake;
-        fake.runMilliseconds = 60000;
+        fake.run_ms = 60000;
         MultiCoreWindowController window(setupFor(fake, cpuList({SysinfoCpuKind::unknown, SysinfoCpuKind::unknown})));
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
@@ -207,8 +206,8 @@ private slots:
         QFETCH(int, failCpu);
         QFETCH(QString, verdict);
         FakeRuns fake;
-        fake.failCpu = failCpu;
-        fake.failRun = 4;
+        if (failCpu >= 0)
+            fake.wrong_digits = {{failCpu, 4}};
         const auto u = SysinfoCpuKind::unknown;
         StabilityWindowController window(setupFor(fake, cpuList({u, u, u})));
         window.show();
@@ -278,7 +277,7 @@ private slots:
         QFETCH(bool, stability);
         QFETCH(QStringList, idleTabs);
         FakeRuns fake;
-        fake.runMilliseconds = 60000;
+        fake.run_ms = 60000;
         const RunnerSetup setup = setupFor(fake, cpuList({SysinfoCpuKind::unknown}));
         std::unique_ptr<RunnerWindowController> window;
         if (stability)
@@ -323,7 +322,7 @@ private slots:
     void elapsedTime()
     {
         FakeRuns fake;
-        fake.runMilliseconds = 50;
+        fake.run_ms = 50;
         StabilityWindowController window(setupFor(fake, cpuList({SysinfoCpuKind::unknown})));
         window.durationBox()->setCurrentIndex(4);
         window.show();

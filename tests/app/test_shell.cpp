@@ -4,7 +4,6 @@
 #include <QSignalSpy>
 
 #include "circular_progress_button.h"
-#include "fake_runs.h"
 #include "history_seed.h"
 #include "history_window_controller.h"
 #include "palette.h"
@@ -115,7 +114,7 @@ private slots:
     void runnerWindowsFromTheMenu()
     {
         FakeRuns fake;
-        fake.runMilliseconds = 200;
+        fake.run_ms = 200;
         AppDelegate delegate(noMachine, nullptr, setupFor(fake, {{0, SysinfoCpuKind::unknown}, {1, SysinfoCpuKind::unknown}}));
         delegate.applicationDidFinishLaunching();
         QVERIFY(QTest::qWaitForWindowExposed(delegate.window()));

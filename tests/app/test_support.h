@@ -21,6 +21,8 @@
 #include "app_delegate.h"
 #include "benchmark_coordinator.h"
 #include "main_view_controller.h"
+#include "runner_window_controller.h"
+#include "../runner/fake_runs.h"
 
 // Colours painted into an 8-bit image are compared with a small tolerance.
 inline bool colorsNear(const QColor& a, const QColor& b, int tolerance = 3)
@@ -166,3 +168,16 @@ struct FakeSeries {
         return [this](BenchmarkProgressFn callback, void* context) { return run(callback, context); };
     }
 };
+
+// The runner windows' set-up: fake runs on these CPUs, no memory guard
+// unless asked, ticks every 20 ms.
+inline RunnerSetup setupFor(FakeRuns& fake, std::vector<SysinfoCpu> cpus, int64_t availableBytes = -2)
+{
+    RunnerSetup setup;
+    setup.cpus = std::move(cpus);
+    setup.run = FakeRuns::run;
+    setup.runContext = &fake;
+    setup.availableBytes = availableBytes;
+    setup.tickSeconds = 0.02;
+    return setup;
+}

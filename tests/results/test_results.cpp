@@ -17,6 +17,7 @@
 #include "results/result_runner.h"
 #include "results/result_store.h"
 #include "test_support.h"
+#include "../runner/fake_runs.h"
 
 namespace {
 std::string dump(const ResultJson& j) { return result_json_dump(j); }
@@ -487,44 +488,14 @@ TEST(ResultReport, OneRowPerMachineSortedByScoreWithOddOnesMarked) {
 
 namespace {
 
-// Runs of a few milliseconds in place of the engine, so the runner makes
-// real reports quickly; the verify hook decides as it does for the engine.
-void quick_run(const RunnerRunCall* call, BenchmarkResult* result, void*) {
-    *result = BenchmarkResult{};
-    PiRunDetails* details = call->hooks->details;
-    details->radix = 10000;
-    details->digits_per_word = 4;
-    details->transform_error = 1.0e-8;
-    std::this_thread::sleep_for(std::chrono::milliseconds(4));
-    if (call->hooks->stop->load()) {
-        details->outcome = PiRunOutcome::cancelled;
-        std::snprintf(result->error_message, sizeof result->error_message, "%s", pi_message_cancelled);
-        return;
-    }
-    if (call->hooks->verify != nullptr && !call->hooks->verify(nullptr, 10000, call->hooks->context)) {
-        details->outcome = PiRunOutcome::digits_wrong;
-        std::snprintf(result->error_message, sizeof result->error_message, "%s", pi_message_digits_wrong);
-        return;
-    }
-    details->outcome = PiRunOutcome::verified;
-    result->success = 1;
-    result->digits_calculated = 8388608;
-    result->elapsed_time = 0.004;
-    result->score = 628000;
-}
-
-using FaultyRuns = std::set<std::pair<int32_t, int32_t>>;  // (CPU, run)
-
-bool reject_digits(const HpNumber*, uint32_t, void*) { return false; }
-
-void prepare_faults(const RunnerRunCall* call, PiRunHooks* hooks, void* context) {
-    if (static_cast<const FaultyRuns*>(context)->count({call->cpu, call->run}) != 0) hooks->verify = reject_digits;
-}
-
-RunnerReport run_quick(RunnerConfig config, FaultyRuns* faults, double stop_after = 0) {
-    config.run = quick_run;
-    config.prepare_hooks = prepare_faults;
-    config.hooks_context = faults;
+// The runner with runs of a few milliseconds, the listed ones failing their
+// proof, and a stop after `stop_after` seconds when that is positive.
+RunnerReport run_quick(RunnerConfig config, const FakeRuns::Runs& faults, double stop_after = 0) {
+    FakeRuns fake;
+    fake.run_ms = 4;
+    fake.wrong_digits = faults;
+    config.run = FakeRuns::run;
+    config.run_context = &fake;
     config.available_bytes = -2;  // no memory guard
     std::atomic<bool> stop{false};
     config.stop = &stop;
@@ -548,8 +519,7 @@ const std::vector<SysinfoCpu> two_cpus = {{0, SysinfoCpuKind::performance}, {1, 
 // The runner's reports become records that print, store and read back like
 // the series, and say what the live test said.
 TEST(ResultRunner, MultiCoreRecordCarriesEveryWorkerAndRun) {
-    FaultyRuns none;
-    const RunnerReport report = run_quick(runner_multi_config(two_cpus, 3), &none);
+    const RunnerReport report = run_quick(runner_multi_config(two_cpus, 3), {});
     const ResultRecord r = result_from_multi(report, SystemInfo{}, pi_engine_path(), result_utc_now());
     EXPECT_TRUE(r.success);
     EXPECT_EQ(r.score, runner_multi_result(report).score);
@@ -558,10 +528,8 @@ TEST(ResultRunner, MultiCoreRecordCarriesEveryWorkerAndRun) {
     ASSERT_EQ(r.workers[1].runs.size(), 3u);
     EXPECT_EQ(result_verdict(r), "Verified");
 
-    FaultyRuns faults = {{1, 2}};
-    const ResultRecord failed =
-        result_from_multi(run_quick(runner_multi_config(two_cpus, 3), &faults), SystemInfo{}, pi_engine_path(),
-                          result_utc_now());
+    const ResultRecord failed = result_from_multi(run_quick(runner_multi_config(two_cpus, 3), {{1, 2}}), SystemInfo{},
+                                                  pi_engine_path(), result_utc_now());
     EXPECT_FALSE(failed.success);
     EXPECT_EQ(failed.score, 0);
     EXPECT_EQ(result_verdict(failed), "Computed digits do not match pi (CPU 1, run 2 of 3)");
@@ -577,7 +545,7 @@ TEST(ResultRunner, StressVerdictIsTheRunnersWord) {
         const char* name;
         double duration;
         bool keep_going;
-        FaultyRuns faults;
+        FakeRuns::Runs faults;
         double stop_after;
         const char* ended_by;
         bool success;
@@ -587,9 +555,9 @@ TEST(ResultRunner, StressVerdictIsTheRunnersWord) {
         {"first error", 30, false, {{1, 3}}, 0, "first_error", false},
         {"keep going", 0.15, true, {{0, 1}, {1, 2}, {1, 4}}, 0, "duration", false},
     };
-    for (Case c : cases) {
+    for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        const RunnerReport report = run_quick(runner_stress_config(two_cpus, c.duration, c.keep_going), &c.faults,
+        const RunnerReport report = run_quick(runner_stress_config(two_cpus, c.duration, c.keep_going), c.faults,
                                               c.stop_after);
         const ResultRecord r = result_from_stress(report, SystemInfo{}, pi_engine_path(), result_utc_now(), c.keep_going);
         EXPECT_EQ(result_verdict(r), runner_stress_verdict(report));

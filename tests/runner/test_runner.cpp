@@ -1,111 +1,25 @@
 // The runner with fast fake runs (pinning, barrier, clocks, memory guard,
 // stop, errors and their attribution, events) and one real two-worker run.
 #include <gtest/gtest.h>
-#include <pthread.h>
-#include <sched.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cmath>
-#include <cstring>
-#include <map>
-#include <mutex>
-#include <set>
 #include <sstream>
-#include <thread>
-#include <utility>
-#include <vector>
 
-#include "runner/runner.h"
+#include "fake_runs.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
+using Fake = FakeRuns;
+using Seen = FakeRuns::Seen;
 
 constexpr int32_t digits_10000 = 8388608;
-constexpr double fake_error = 1.52587890625e-08;  // any fixed E will do
-
-// What a fake run saw of its thread.
-struct Seen {
-    int32_t worker, cpu, run;
-    int on_cpu;                 // sched_getcpu() inside the run
-    std::vector<int> affinity;  // the thread's affinity mask inside the run
-    Clock::time_point start;
-};
-
-// Fake runs: each lasts `run_ms` of sleep (or of busy processor time when
-// `spin`), reports three AGM iterations, honours the stop flag within a
-// millisecond and asks the verify hook, as the engine does. Per-CPU
-// overrides for length, score and the radix test's figures.
-struct Fake {
-    int run_ms = 10;
-    bool spin = false;
-    double score = 100.0;
-    std::map<int32_t, int> run_ms_on;       // by CPU
-    std::map<int32_t, double> score_on;     // by CPU
-    std::set<std::pair<int32_t, int32_t>> odd_error;  // (CPU, run) measuring another E
-
-    std::mutex mutex;
-    std::vector<Seen> seen;
-};
-
-std::vector<int> affinity_of_this_thread() {
-    cpu_set_t set;
-    CPU_ZERO(&set);
-    std::vector<int> cpus;
-    if (pthread_getaffinity_np(pthread_self(), sizeof set, &set) != 0) return cpus;
-    for (int cpu = 0; cpu < CPU_SETSIZE; ++cpu) {
-        if (CPU_ISSET(cpu, &set)) cpus.push_back(cpu);
-    }
-    return cpus;
-}
-
-void fake_run(const RunnerRunCall* call, BenchmarkResult* result, void* context) {
-    auto* fake = static_cast<Fake*>(context);
-    const Clock::time_point start = Clock::now();
-    {
-        std::lock_guard<std::mutex> lock(fake->mutex);
-        fake->seen.push_back({call->worker, call->cpu, call->run, sched_getcpu(), affinity_of_this_thread(), start});
-    }
-    std::memset(result, 0, sizeof *result);
-    PiRunDetails* details = call->hooks->details;
-    details->radix = 10000;
-    details->digits_per_word = 4;
-    details->transform_error = fake->odd_error.count({call->cpu, call->run}) ? fake_error * 2 : fake_error;
-
-    const auto ms = fake->run_ms_on.find(call->cpu);
-    const auto length = milliseconds(ms != fake->run_ms_on.end() ? ms->second : fake->run_ms);
-    const double processor_start = pi_benchmark_thread_seconds();
-    for (int32_t k = 1; k <= 3; ++k) {
-        call->progress->callback(call->progress->iteration_offset + k, 4 * k, call->progress->context, 0.0);
-    }
-    while (true) {
-        if (call->hooks->stop->load()) {
-            details->outcome = PiRunOutcome::cancelled;
-            std::snprintf(result->error_message, sizeof result->error_message, "%s", pi_message_cancelled);
-            return;
-        }
-        const bool done = fake->spin ? pi_benchmark_thread_seconds() - processor_start >= std::chrono::duration<double>(length).count()
-                                     : Clock::now() - start >= length;
-        if (done) break;
-        if (!fake->spin) std::this_thread::sleep_for(milliseconds(1));
-    }
-    if (call->hooks->verify != nullptr && !call->hooks->verify(nullptr, 10000, call->hooks->context)) {
-        details->outcome = PiRunOutcome::digits_wrong;
-        std::snprintf(result->error_message, sizeof result->error_message, "%s", pi_message_digits_wrong);
-        return;
-    }
-    details->outcome = PiRunOutcome::verified;
-    result->success = 1;
-    result->digits_calculated = digits_10000;
-    result->elapsed_time = pi_benchmark_thread_seconds() - processor_start;
-    const auto score = fake->score_on.find(call->cpu);
-    result->score = score != fake->score_on.end() ? score->second : fake->score;
-}
+constexpr double fake_error = FakeRuns::transform_error;
 
 // Rejects the proof of the listed (CPU, run) pairs through the verify hook
 // of that one run, as a faulty core would be caught.
@@ -133,7 +47,7 @@ RunnerReport run(const RunnerConfig& config) {
 }
 
 RunnerConfig fake_config(RunnerConfig config, Fake* fake) {
-    config.run = fake_run;
+    config.run = FakeRuns::run;
     config.run_context = fake;
     config.available_bytes = -2;  // no guard unless a test asks
     return config;
