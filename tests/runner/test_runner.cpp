@@ -1,5 +1,6 @@
-// The runner with fast fake runs (pinning, barrier, clocks, memory guard,
-// stop, errors and their attribution, events) and one real two-worker run.
+// The runner with fast fake runs: pinning, barrier, clocks, memory guard,
+// stop, errors and their attribution, events. The real engine through the
+// runner is numera-cli's test (cli_runner_run).
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -497,34 +498,6 @@ TEST(Runner, TextFormats) {
     for (const auto& [seconds, text] : clocks) EXPECT_EQ(runner_format_clock(seconds), text) << seconds;
     const std::pair<int64_t, const char*> counts[] = {{999, "999"}, {1000, "1,000"}, {1234567, "1,234,567"}, {-1234, "-1,234"}};
     for (const auto& [count, text] : counts) EXPECT_EQ(runner_format_count(count), text) << count;
-}
-
-// The real engine on two CPUs, one run each: both verified at radix 10000
-// with the same transform error, pinned, and scored.
-TEST(RunnerEngine, TwoWorkersOneRunEach) {
-    std::vector<SysinfoCpu> cpus = usable_cpus();
-    if (cpus.size() > 2) cpus.resize(2);
-    RunnerConfig config = runner_multi_config(cpus, 1);
-    const RunnerReport report = run(config);
-    const RunnerMultiResult r = runner_multi_result(report);
-    ASSERT_TRUE(r.success) << r.error_message;
-    ASSERT_EQ(report.workers.size(), cpus.size());
-    for (const RunnerWorkerReport& w : report.workers) {
-        EXPECT_TRUE(w.pinned) << w.pin_error;
-        ASSERT_EQ(w.runs.size(), 1u);
-        const RunnerRunRecord& run = w.runs[0];
-        EXPECT_EQ(run.details.outcome, PiRunOutcome::verified);
-        EXPECT_EQ(run.details.radix, 10000u);
-        EXPECT_EQ(run.details.transform_error, report.reference_transform_error);
-        EXPECT_EQ(run.result.digits_calculated, digits_10000);
-        EXPECT_GT(run.result.score, 0.0);
-        EXPECT_LE(run.result.elapsed_time, run.processor_seconds);
-        EXPECT_LE(run.processor_seconds, run.wall_seconds * 1.05);
-    }
-    EXPECT_EQ(r.digits, digits_10000);
-    EXPECT_GT(r.score, 0.0);
-    EXPECT_GT(r.scaling, 0.0);
-    EXPECT_LE(r.scaling, 1.05);
 }
 
 }  // namespace
