@@ -3,16 +3,13 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
+#include "describe.h"
 #include "sysinfo/cpu_list.h"
 
 namespace {
-
-namespace fs = std::filesystem;
 
 const std::string fixtures = NUMERA_SYSINFO_FIXTURES;
 
@@ -37,21 +34,6 @@ std::string describe(const std::vector<SysinfoCpu>& cpus) {
     }
     return text;
 }
-
-// A scratch tree below the test's temporary folder.
-struct Tree {
-    explicit Tree(const std::string& name) : dir(fs::temp_directory_path() / ("numera-cpu-list-" + name)) {
-        fs::remove_all(dir);
-        fs::create_directories(dir);
-    }
-    ~Tree() { fs::remove_all(dir); }
-    void put(const std::string& relative, const std::string& text) const {
-        fs::create_directories((dir / relative).parent_path());
-        std::ofstream(dir / relative) << text;
-    }
-    std::string root() const { return dir.string(); }
-    fs::path dir;
-};
 
 TEST(PerCpuList, FixtureMachines) {
     const std::pair<const char*, const char*> machines[] = {
@@ -80,26 +62,26 @@ TEST(PerCpuList, OfflineCpusAndFallbacks) {
     t.put("sys/devices/system/cpu/online", "0,2-3,5\n");
     t.put("sys/devices/cpu_core/cpus", "0-1\n");
     t.put("sys/devices/cpu_atom/cpus", "2-5\n");
-    EXPECT_EQ(describe(sysinfo_cpu_list(t.root())), "0P 2-3E 5E");
+    EXPECT_EQ(describe(sysinfo_cpu_list(t.root.string())), "0P 2-3E 5E");
 
     t.put("sys/devices/system/cpu/online", "0-1\n");
-    EXPECT_EQ(describe(sysinfo_cpu_list(t.root())), "0-1?");
+    EXPECT_EQ(describe(sysinfo_cpu_list(t.root.string())), "0-1?");
 
     // No online list (or a broken one): the cpuN folders, not "cpufreq" or "cpuidle".
     t.put("sys/devices/system/cpu/online", "0-\n");
     t.put("sys/devices/system/cpu/cpufreq/boost", "1\n");
     t.put("sys/devices/system/cpu/cpuidle/current_driver", "none\n");
-    EXPECT_EQ(describe(sysinfo_cpu_list(t.root() + "/")), "0-1P 2-5E");
+    EXPECT_EQ(describe(sysinfo_cpu_list(t.root.string() + "/")), "0-1P 2-5E");
 
     // Capacities: one missing CPU means the kinds are unknown.
     Tree c("capacity");
     c.put("sys/devices/system/cpu/online", "0-2\n");
     c.put("sys/devices/system/cpu/cpu0/cpu_capacity", "1024\n");
     c.put("sys/devices/system/cpu/cpu1/cpu_capacity", "512\n");
-    EXPECT_EQ(describe(sysinfo_cpu_list(c.root())), "0-2?");
+    EXPECT_EQ(describe(sysinfo_cpu_list(c.root.string())), "0-2?");
     // Three tiers: all below the largest are efficiency cores.
     c.put("sys/devices/system/cpu/cpu2/cpu_capacity", "800\n");
-    EXPECT_EQ(describe(sysinfo_cpu_list(c.root())), "0P 1-2E");
+    EXPECT_EQ(describe(sysinfo_cpu_list(c.root.string())), "0P 1-2E");
 }
 
 // cpufreq first, then the CPU's own "cpu MHz" line (entries need not be in
@@ -114,7 +96,7 @@ TEST(PerCpuList, CurrentClocks) {
           "processor\t: 0\ncpu MHz\t\t: 1234.000\n\n"
           "processor\t: 2\nmodel name\t: no clock here\n\n"
           "processor\t: 3\ncpu MHz\t\t: fast\n");
-    const std::vector<double> clocks = sysinfo_cpu_clocks_mhz(t.root(), {0, 1, 2, 3, 10, 11});
+    const std::vector<double> clocks = sysinfo_cpu_clocks_mhz(t.root.string(), {0, 1, 2, 3, 10, 11});
     EXPECT_EQ(clocks, (std::vector<double>{2400.0, 1800.5, 0.0, 0.0, 999.0, 0.0}));
     EXPECT_EQ(sysinfo_cpu_clocks_mhz("/nonexistent-root", {0}), std::vector<double>{0.0});
 

@@ -5,7 +5,6 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <set>
 #include <sstream>
 
@@ -72,27 +71,11 @@ TEST(LinuxProvider, ParametersOutsideTheCollectionPath) {
     EXPECT_EQ(intel.find_registry_entry("AppleARMIODevice", "pmgr"), nullptr);
 }
 
-// A scratch tree under the test's temporary directory.
-struct Tree {
-    explicit Tree(const std::string& name) : root(fs::path(testing::TempDir()) / ("numera_sysinfo_" + name)) {
-        fs::remove_all(root);
-        fs::create_directories(root);
-    }
-    ~Tree() { fs::remove_all(root); }
-    void put(const std::string& path, const std::string& text) const {
-        fs::create_directories((root / path).parent_path());
-        std::ofstream(root / path, std::ios::binary) << text;
-    }
-    void cpu(int n, const std::string& file, const std::string& text) const {
-        put("sys/devices/system/cpu/cpu" + std::to_string(n) + "/" + file, text);
-    }
-    std::string collected() const { return describe(collect_from(root.string())); }
-    fs::path root;
-};
+std::string collected(const Tree& tree) { return describe(collect_from(tree.root.string())); }
 
 TEST(LinuxProvider, MissingEmptyAndGarbageFilesFailCleanly) {
     Tree tree("garbage");
-    EXPECT_EQ(tree.collected(), " | 0/0 cores 0P+0E | 0 MHz max 0/0 | 0 MB | Linux |  |  | 1");
+    EXPECT_EQ(collected(tree), " | 0/0 cores 0P+0E | 0 MHz max 0/0 | 0 MB | Linux |  |  | 1");
     tree.put("proc/cpuinfo", "");
     tree.put("proc/meminfo", "MemTotal: 12e9 kB\n");
     tree.put("proc/sys/kernel/osrelease", "\n");
@@ -110,7 +93,7 @@ TEST(LinuxProvider, MissingEmptyAndGarbageFilesFailCleanly) {
     fs::create_directories(tree.root / "sys/devices/system/cpu/cpufreq");  // not a CPU
     // Topology unreadable: physical cores are the configured CPUs; online
     // unreadable: logical ones are the cpuN folders.
-    EXPECT_EQ(tree.collected(), " | 2/2 cores 0P+0E | 0 MHz max 0/0 | 0 MB | Linux |  |  | 1");
+    EXPECT_EQ(collected(tree), " | 2/2 cores 0P+0E | 0 MHz max 0/0 | 0 MB | Linux |  |  | 1");
 }
 
 TEST(LinuxProvider, SparseOnlineListAndOfflineEfficiencyCores) {
@@ -123,7 +106,7 @@ TEST(LinuxProvider, SparseOnlineListAndOfflineEfficiencyCores) {
     tree.put("sys/devices/cpu_core/cpus", "0-7\n");
     tree.put("sys/devices/cpu_atom/cpus", "4-7\n");  // all of them offline
     // Online cores {0,0},{0,1} and {1,1},{1,2}; no online E-core, so no split.
-    EXPECT_EQ(tree.collected(), " | 4/8 cores 0P+0E | 0 MHz max 0/0 | 0 MB | Linux |  |  | 1");
+    EXPECT_EQ(collected(tree), " | 4/8 cores 0P+0E | 0 MHz max 0/0 | 0 MB | Linux |  |  | 1");
 }
 
 TEST(LinuxProvider, LongLinesOddBytesAndOversizedFiles) {
@@ -132,7 +115,7 @@ TEST(LinuxProvider, LongLinesOddBytesAndOversizedFiles) {
     // A file far beyond the read limit.
     tree.put("proc/cpuinfo", "model name\t: " + name + "\n\n" + std::string(2 * sysinfo_max_file_bytes, 'y'));
     tree.put("proc/sys/kernel/osrelease", std::string(5000, '6') + "\n");
-    EXPECT_EQ(tree.collected(), name.substr(0, 127) + " | 0/0 cores 0P+0E | 0 MHz max 0/0 | 0 MB | Linux | " +
+    EXPECT_EQ(collected(tree), name.substr(0, 127) + " | 0/0 cores 0P+0E | 0 MHz max 0/0 | 0 MB | Linux | " +
                                     std::string(63, '6') + " |  | 1");
     const std::string root = tree.root.string();
     EXPECT_EQ(sysinfo_read_file(root + "/proc/cpuinfo", sysinfo_max_file_bytes)->size(), sysinfo_max_file_bytes);
