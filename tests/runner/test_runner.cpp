@@ -16,11 +16,9 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
-using Fake = FakeRuns;
 using Seen = FakeRuns::Seen;
 
 constexpr int32_t digits_10000 = 8388608;
-constexpr double fake_error = FakeRuns::transform_error;
 
 // Rejects the proof of the listed (CPU, run) pairs through the verify hook
 // of that one run, as a faulty core would be caught.
@@ -47,7 +45,7 @@ RunnerReport run(const RunnerConfig& config) {
     return report;
 }
 
-RunnerConfig fake_config(RunnerConfig config, Fake* fake) {
+RunnerConfig fake_config(RunnerConfig config, FakeRuns* fake) {
     config.run = FakeRuns::run;
     config.run_context = fake;
     config.available_bytes = -2;  // no guard unless a test asks
@@ -71,7 +69,7 @@ TEST(Runner, PinsEachWorkerToItsCpu) {
     std::vector<SysinfoCpu> cpus = usable_cpus();
     ASSERT_FALSE(cpus.empty());
     std::reverse(cpus.begin(), cpus.end());
-    Fake fake;
+    FakeRuns fake;
     RunnerConfig config = fake_config(runner_multi_config(cpus, 3), &fake);
     RunnerReport report = run(config);
     ASSERT_EQ(report.workers.size(), cpus.size());
@@ -86,7 +84,7 @@ TEST(Runner, PinsEachWorkerToItsCpu) {
         EXPECT_EQ(w.runs_passed, 3);
     }
 
-    Fake lost;
+    FakeRuns lost;
     RunnerConfig nowhere = fake_config(runner_multi_config({{CPU_SETSIZE - 1, SysinfoCpuKind::unknown}}, 1), &lost);
     report = run(nowhere);
     ASSERT_EQ(report.workers.size(), 1u);
@@ -101,7 +99,7 @@ TEST(Runner, PinsEachWorkerToItsCpu) {
 // get ready (one second here) does not count, the longest worker does.
 TEST(Runner, BarrierAndWallTime) {
     const std::vector<SysinfoCpu> cpus = two_reversed();
-    Fake fake;
+    FakeRuns fake;
     fake.run_ms = 50;
     fake.run_ms_on[cpus.back().number] = 100;  // the last worker: 2 x 100 ms
     struct Pins {
@@ -139,7 +137,7 @@ TEST(Runner, BarrierAndWallTime) {
 
 // Processor time is the worker thread's own, not the process's.
 TEST(Runner, ProcessorTimeIsTheWorkers) {
-    Fake fake;
+    FakeRuns fake;
     fake.spin = true;
     fake.run_ms = 60;
     RunnerConfig config = fake_config(runner_multi_config(two_reversed(), 1), &fake);
@@ -181,7 +179,7 @@ TEST(Runner, MultiScoreFormula) {
 // the fastest worker's one-run score.
 TEST(Runner, MultiResultAndScaling) {
     const std::vector<SysinfoCpu> cpus = two_reversed();
-    Fake fake;
+    FakeRuns fake;
     fake.score = 100.0;
     fake.score_on[cpus.front().number] = 120.0;
     RunnerConfig config = fake_config(runner_multi_config(cpus, 2), &fake);
@@ -207,7 +205,7 @@ TEST(Runner, MemoryGuard) {
 
     const std::vector<SysinfoCpu> cpus = two_reversed();
     if (cpus.size() < 2) GTEST_SKIP() << "needs two CPUs";
-    Fake fake;
+    FakeRuns fake;
     RunnerConfig config = fake_config(runner_multi_config(cpus, 1), &fake);
     config.available_bytes = 450 * MiB;  // 450 - 256 - 45 = 149 MiB: one run
     RunnerReport report = run(config);
@@ -233,7 +231,7 @@ TEST(Runner, MemoryGuard) {
 // an error and the multi-core result is "Cancelled".
 TEST(Runner, StopEndsEveryWorker) {
     const std::vector<SysinfoCpu> cpus = two_reversed();
-    Fake fake;
+    FakeRuns fake;
     fake.run_ms = 60000;
     std::atomic<bool> stop{false};
     struct Started {
@@ -267,7 +265,7 @@ TEST(Runner, StopEndsEveryWorker) {
     EXPECT_EQ(r.score, 0.0);
 
     // Asked before the start: no run starts at all.
-    Fake idle;
+    FakeRuns idle;
     RunnerConfig early = fake_config(runner_stress_config(cpus, 0.0, false), &idle);
     early.stop = &stop;
     report = run(early);
@@ -282,7 +280,7 @@ TEST(Runner, StopEndsEveryWorker) {
 TEST(Runner, FirstErrorStopsAllAndNamesCpuAndRun) {
     const std::vector<SysinfoCpu> cpus = two_reversed();
     const int32_t faulty = cpus.back().number;
-    Fake fake;
+    FakeRuns fake;
     fake.run_ms = 20;
     Rejections rejections{{{faulty, 3}}};
     RunnerConfig config = fake_config(runner_stress_config(cpus, 0.0, false), &fake);
@@ -311,7 +309,7 @@ TEST(Runner, FirstErrorStopsAllAndNamesCpuAndRun) {
     EXPECT_EQ(verdict, "Error on CPU " + std::to_string(faulty) + " after 0:00: Computed digits do not match pi");
 
     // The same fault in a multi-core run fails the result with its place.
-    Fake again;
+    FakeRuns again;
     RunnerConfig multi = fake_config(runner_multi_config(cpus, 4), &again);
     multi.prepare_hooks = prepare_rejections;
     multi.hooks_context = &rejections;
@@ -330,7 +328,7 @@ TEST(Runner, KeepGoingCountsErrorsPerCpu) {
     const std::vector<SysinfoCpu> cpus = two_reversed();
     if (cpus.size() < 2) GTEST_SKIP() << "needs two CPUs";
     const int32_t a = cpus[0].number, b = cpus[1].number;
-    Fake fake;
+    FakeRuns fake;
     fake.run_ms = 5;
     fake.odd_error.insert({b, 5});  // the radix test measured another E
     Rejections rejections{{{a, 2}, {a, 4}, {b, 3}}};
@@ -354,7 +352,7 @@ TEST(Runner, KeepGoingCountsErrorsPerCpu) {
     EXPECT_EQ(wb.runs[0].run, 3);
     EXPECT_STREQ(wb.runs[1].error_message, runner_message_radix_differs);
     EXPECT_EQ(wb.runs[1].run, 5);
-    EXPECT_EQ(report.reference_transform_error, fake_error);
+    EXPECT_EQ(report.reference_transform_error, FakeRuns::transform_error);
     EXPECT_EQ(report.reference_radix, 10000u);
     EXPECT_EQ(runner_errors(report), 4);
     EXPECT_EQ(runner_runs_passed(report), 8);
@@ -369,7 +367,7 @@ TEST(Runner, KeepGoingCountsErrorsPerCpu) {
 // passed nor an error.
 TEST(Runner, EventsAndDuration) {
     const std::vector<SysinfoCpu> cpus = two_reversed();
-    Fake fake;
+    FakeRuns fake;
     fake.run_ms = 20;
     struct Log {
         std::mutex mutex;
@@ -449,7 +447,7 @@ TEST(Runner, WorkerThreadRefusedByTheSystem) {
             _exit(4);  // threads are not limited here
         } catch (const std::system_error&) {
         }
-        Fake fake;
+        FakeRuns fake;
         RunnerConfig config = fake_config(runner_multi_config(cpus, 2), &fake);
         const RunnerReport report = run(config);
         std::ostringstream said;
@@ -483,13 +481,13 @@ TEST(Runner, RunErrors) {
     PiRunDetails d{};
     d.outcome = PiRunOutcome::verified;
     d.radix = 10000;
-    d.transform_error = fake_error;
+    d.transform_error = FakeRuns::transform_error;
     EXPECT_EQ(runner_run_error(d, 0, 0.0), nullptr) << "no reference yet";
-    EXPECT_EQ(runner_run_error(d, 10000, fake_error), nullptr);
-    EXPECT_STREQ(runner_run_error(d, 10000, std::nextafter(fake_error, 1.0)), runner_message_radix_differs);
-    EXPECT_STREQ(runner_run_error(d, 1000, fake_error), runner_message_radix_differs);
+    EXPECT_EQ(runner_run_error(d, 10000, FakeRuns::transform_error), nullptr);
+    EXPECT_STREQ(runner_run_error(d, 10000, std::nextafter(FakeRuns::transform_error, 1.0)), runner_message_radix_differs);
+    EXPECT_STREQ(runner_run_error(d, 1000, FakeRuns::transform_error), runner_message_radix_differs);
     d.outcome = PiRunOutcome::cancelled;
-    EXPECT_EQ(runner_run_error(d, 10000, fake_error), nullptr) << "a stop is no error";
+    EXPECT_EQ(runner_run_error(d, 10000, FakeRuns::transform_error), nullptr) << "a stop is no error";
 }
 
 TEST(Runner, TextFormats) {
