@@ -19,6 +19,8 @@
 // same order, and wide twiddles are gathered from its values.
 #pragma once
 
+#include <type_traits>
+
 #include "fft/fft_dispatch.h"
 #include "fft/fft_simd.h"
 
@@ -50,6 +52,66 @@ FFT_INLINE unit three_eighths(unit w) {
     return {-sqrt_half * (w.re + w.im), sqrt_half * (w.re - w.im)};
 }
 
+// Recurrence states wider than the target's vectors are held as several of
+// them. GCC keeps a vector type wider than its registers in memory and moves
+// it in pieces, and each step's loads then waited on the narrower stores of
+// the step before (the odd stage's eight values on AVX2, the plain stage's
+// four on the baseline). The lanes are independent, so the parts step
+// exactly as the whole did.
+template <class V>
+struct split_state {
+    typedef cvec<width> part_type;
+    static constexpr int count = lanes<V> / lanes<part_type>;
+    part_type part[count];
+};
+
+template <class V>
+using state_of = std::conditional_t<(lanes<V> > lanes<cvec<width>>), split_state<V>, V>;
+
+template <std::size_t Offset, class V, std::size_t... I>
+FFT_INLINE cvec<width> part_at(V v, std::index_sequence<I...>) {
+    return __builtin_shufflevector(v, v, (Offset + I)...);
+}
+
+template <class V, std::size_t... J>
+FFT_INLINE split_state<V> split_impl(V v, std::index_sequence<J...>) {
+    constexpr std::size_t L = lanes<cvec<width>>;
+    split_state<V> s;
+    ((s.part[J] = part_at<J * L>(v, lane_seq<cvec<width>>{})), ...);
+    return s;
+}
+
+template <class S, class V>
+FFT_INLINE S to_state(V v) {
+    if constexpr (std::is_same_v<S, V>) {
+        return v;
+    } else {
+        return split_impl(v, std::make_index_sequence<S::count>{});
+    }
+}
+
+template <class V>
+FFT_INLINE split_state<V> fma2(split_state<V> a, split_state<V> b, split_state<V> c) {
+    split_state<V> r;
+    for (int j = 0; j < split_state<V>::count; ++j) r.part[j] = fma2(a.part[j], b.part[j], c.part[j]);
+    return r;
+}
+
+template <class V>
+FFT_INLINE split_state<V> swap(split_state<V> a) {
+    for (int j = 0; j < split_state<V>::count; ++j) a.part[j] = swap(a.part[j]);
+    return a;
+}
+
+template <class V>
+FFT_INLINE double first_lane(V v) {
+    return v[0];
+}
+template <class V>
+FFT_INLINE double first_lane(split_state<V> s) {
+    return s.part[0][0];
+}
+
 // The recurrence runs on factors in their plain layout (re, im), several
 // independent ones side by side in one vector: with T = (-t, t) per value,
 //     w_{k+2} = fma(T, swap(w_{k+1}), w_k)
@@ -60,27 +122,28 @@ FFT_INLINE unit three_eighths(unit w) {
 // chain of dependent steps.
 template <class V>
 struct recurrence {
-    V x, y;    // w_k, w_{k+1}
-    V xs, ys;  // the same with re and im exchanged
-    V t, ts;
+    typedef state_of<V> S;
+    S x, y;    // w_k, w_{k+1}
+    S xs, ys;  // the same with re and im exchanged
+    S t, ts;
 
     FFT_INLINE void set(V w0, V w1) {
-        x = w0;
-        y = w1;
-        xs = swap(w0);
-        ys = swap(w1);
+        x = to_state<S>(w0);
+        y = to_state<S>(w1);
+        xs = to_state<S>(swap(w0));
+        ys = to_state<S>(swap(w1));
     }
 
     FFT_INLINE void set_step(V step) {
-        t = step;
-        ts = swap(step);
+        t = to_state<S>(step);
+        ts = to_state<S>(swap(step));
     }
 
     // Returns w_k and moves on by one index.
-    FFT_INLINE V next() {
-        const V current = x;
-        const V next_y = fma2(t, ys, x);
-        const V next_ys = fma2(ts, y, xs);
+    FFT_INLINE S next() {
+        const S current = x;
+        const S next_y = fma2(t, ys, x);
+        const S next_ys = fma2(ts, y, xs);
         x = y;
         xs = ys;
         y = next_y;
@@ -149,6 +212,18 @@ FFT_INLINE cvec<W> pick(const v2* s) {
     }
 }
 
+// The same from states held in parts of `width` values each.
+template <int W, int Slot, class V>
+FFT_INLINE cvec<W> pick(const split_state<V>* s) {
+    static_assert(W == 1 || W == width, "a pick spans one part of each state");
+    constexpr int p = Slot / width, a = 2 * (Slot % width), b = a + 1;
+    if constexpr (W == 1) {
+        return __builtin_shufflevector(s[0].part[p], s[0].part[p], a, b);
+    } else {
+        return __builtin_shufflevector(s[0].part[p], s[1].part[p], a, b, a + 2 * width, b + 2 * width);
+    }
+}
+
 template <int W, int Slot>
 FFT_INLINE cvec<W> pick(const v4* s) {
     constexpr int a = 2 * Slot, b = 2 * Slot + 1;
@@ -189,7 +264,7 @@ struct stage_factors {
         r.set_step(Pack::step(t1, t3));
     }
 
-    FFT_INLINE V next() { return r.next(); }
+    FFT_INLINE state_of<V> next() { return r.next(); }
 };
 
 // (w^k, w^{3k}).
@@ -253,7 +328,7 @@ FFT_INLINE int32_t plain_fronts(double* d, int32_t q, int32_t qd, int32_t half, 
         if (starts_span(k)) g.seed(k);
         const int32_t last = span_last(k) < half - 2 ? span_last(k) : half - 2;
         for (; k + G - 1 <= last; k += G) {
-            v2 s[G];
+            state_of<v2> s[G];
             for (int j = 0; j < G; ++j) s[j] = g.next();
             for (int j = 0; j < G; j += W) {
                 const V w1 = pick<W, 0>(s + j), w3 = pick<W, 1>(s + j);
@@ -288,7 +363,7 @@ FFT_INLINE void stage_plain_impl(int32_t n, double* d, double upper0 = 0.0) {
     const v1 w1 = pick<1, 0>(&f.r.x), w3 = pick<1, 1>(&f.r.x);
     plain_at<v1, Conj, ZeroUpper>(d + 2 * k, qd, to_twiddle(w1), to_twiddle(w3));
     plain_at<v1, Conj, ZeroUpper>(d + 2 * (q - k), qd, mirror_i(w1), mirror_neg_i(w3));
-    const double r = f.r.y[0];
+    const double r = first_lane(f.r.y);
     plain_at<v1, Conj, ZeroUpper>(d + 2 * half, qd, make_twiddle<v1>(r, r), make_twiddle<v1>(-r, r));
 }
 
@@ -328,8 +403,8 @@ FFT_INLINE void odd_at0(double* p, int32_t qd) {
 // Butterflies at W consecutive front indices from the factors s[0..W-1], and
 // at their mirrors: with w^{Q/2} = e^{i pi/4}, the factors of the mirror Q-k
 // are a' = i conj(b), b' = i conj(a), c' = -i conj(d), d' = -i conj(c).
-template <int W>
-FFT_INLINE void odd_pair_at(double* front, double* mirror, int32_t qd, const v4* s) {
+template <int W, class S>
+FFT_INLINE void odd_pair_at(double* front, double* mirror, int32_t qd, const S* s) {
     typedef cvec<W> V;
     const V a = pick<W, 0>(s), b = pick<W, 1>(s), c = pick<W, 2>(s), e = pick<W, 3>(s);
     odd_at(front, qd, to_twiddle(a), to_twiddle(b), to_twiddle(c), to_twiddle(e));
@@ -345,7 +420,7 @@ FFT_INLINE int32_t odd_fronts(double* d, int32_t q, int32_t qd, int32_t half, in
         if (starts_span(k)) g.seed(k);
         const int32_t last = span_last(k) < half - 2 ? span_last(k) : half - 2;
         for (; k + G - 1 <= last; k += G) {
-            v4 s[G];
+            state_of<v4> s[G];
             for (int j = 0; j < G; ++j) s[j] = g.next();
             for (int j = 0; j < G; j += W) {
                 odd_pair_at<W>(d + 2 * (k + j), d + 2 * (q - k - j - W + 1), qd, s + j);
@@ -369,7 +444,7 @@ FFT_INLINE void stage_odd_impl(int32_t n, double* d) {
     constexpr int group = width < 2 ? 2 : width;
     const int32_t k = odd_fronts<group>(d, q, qd, half, 1, f);
     odd_pair_at<1>(d + 2 * k, d + 2 * (q - k), qd, &f.r.x);
-    const v4* y = &f.r.y;
+    const auto* y = &f.r.y;
     const v1 a = pick<1, 0>(y), b = pick<1, 1>(y), c = pick<1, 2>(y), e = pick<1, 3>(y);
     odd_at(d + 2 * half, qd, to_twiddle(a), to_twiddle(b), to_twiddle(c), to_twiddle(e));
 }
