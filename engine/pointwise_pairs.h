@@ -258,39 +258,58 @@ inline void spectrum_prefetch(int32_t p, int32_t q, T, const Arrays*... arrays) 
     }
 }
 
-// Eight vectors of eight doubles transposed: lane b of v[j] <-> lane j of
-// v[b].
+// S vectors of S doubles transposed, S = 2, 4 or 8: lane b of v[j] <->
+// lane j of v[b].
 template <class V>
-inline void spectrum_transpose8(V* v) {
-    V t[8], u[8];
-    for (int j = 0; j < 8; j += 2) {
-        t[j] = __builtin_shufflevector(v[j], v[j + 1], 0, 8, 2, 10, 4, 12, 6, 14);
-        t[j + 1] = __builtin_shufflevector(v[j], v[j + 1], 1, 9, 3, 11, 5, 13, 7, 15);
-    }
-    for (int j = 0; j < 8; j += 4) {
-        for (int i = 0; i < 2; ++i) {
-            u[j + i] = __builtin_shufflevector(t[j + i], t[j + i + 2], 0, 1, 8, 9, 4, 5, 12, 13);
-            u[j + i + 2] = __builtin_shufflevector(t[j + i], t[j + i + 2], 2, 3, 10, 11, 6, 7, 14, 15);
+inline void spectrum_transpose(V* v) {
+    constexpr int S = sizeof(V) / sizeof(double);
+    if constexpr (S == 2) {
+        const V a = v[0], b = v[1];
+        v[0] = __builtin_shufflevector(a, b, 0, 2);
+        v[1] = __builtin_shufflevector(a, b, 1, 3);
+    } else if constexpr (S == 4) {
+        const V t0 = __builtin_shufflevector(v[0], v[1], 0, 4, 2, 6);
+        const V t1 = __builtin_shufflevector(v[0], v[1], 1, 5, 3, 7);
+        const V t2 = __builtin_shufflevector(v[2], v[3], 0, 4, 2, 6);
+        const V t3 = __builtin_shufflevector(v[2], v[3], 1, 5, 3, 7);
+        v[0] = __builtin_shufflevector(t0, t2, 0, 1, 4, 5);
+        v[1] = __builtin_shufflevector(t1, t3, 0, 1, 4, 5);
+        v[2] = __builtin_shufflevector(t0, t2, 2, 3, 6, 7);
+        v[3] = __builtin_shufflevector(t1, t3, 2, 3, 6, 7);
+    } else {
+        static_assert(S == 8, "squares of two, four or eight");
+        V t[8], u[8];
+        for (int j = 0; j < 8; j += 2) {
+            t[j] = __builtin_shufflevector(v[j], v[j + 1], 0, 8, 2, 10, 4, 12, 6, 14);
+            t[j + 1] = __builtin_shufflevector(v[j], v[j + 1], 1, 9, 3, 11, 5, 13, 7, 15);
         }
-    }
-    for (int i = 0; i < 4; ++i) {
-        v[i] = __builtin_shufflevector(u[i], u[i + 4], 0, 1, 2, 3, 8, 9, 10, 11);
-        v[i + 4] = __builtin_shufflevector(u[i], u[i + 4], 4, 5, 6, 7, 12, 13, 14, 15);
+        for (int j = 0; j < 8; j += 4) {
+            for (int i = 0; i < 2; ++i) {
+                u[j + i] = __builtin_shufflevector(t[j + i], t[j + i + 2], 0, 1, 8, 9, 4, 5, 12, 13);
+                u[j + i + 2] = __builtin_shufflevector(t[j + i], t[j + i + 2], 2, 3, 10, 11, 6, 7, 14, 15);
+            }
+        }
+        for (int i = 0; i < 4; ++i) {
+            v[i] = __builtin_shufflevector(u[i], u[i + 4], 0, 1, 2, 3, 8, 9, 10, 11);
+            v[i + 4] = __builtin_shufflevector(u[i], u[i + 4], 4, 5, 6, 7, 12, 13, 14, 15);
+        }
     }
 }
 
 // fft_for_each_split_pair with the same twiddles, bit for bit, but calling
 // body(p, q, wr, wi) with wr, wi vectors of G doubles for G consecutive
 // pairs (p, p-1, .. p-G+1) wherever it can, and with doubles for the rest. The walk
-// restarts from a fresh seed every 128 pairs, so eight of those blocks run
-// their recurrences side by side into a small table, and the pairs are then
-// visited in groups of G. The order of the pairs differs; every pair is
-// independent of the others.
+// restarts from a fresh seed every 128 pairs, so G of those blocks run their
+// recurrences side by side, one block per lane, into a small table, and the
+// pairs are then visited in groups of G. The order of the pairs differs;
+// every pair is independent of the others. The lanes are those of the
+// target's vectors: a wider vector type is kept in memory by GCC, and the
+// walk then waited on its pieces.
 template <int G, class Body>
 inline void spectrum_for_each_pair_grouped(int32_t n, Body&& body) {
     using T = typename PairVector<G>::type;
     constexpr int32_t block = 128;
-    constexpr int32_t side = 8;  // blocks walked together
+    constexpr int32_t side = G;  // blocks walked together
     constexpr double two_pi = 6.283185307179586476925286766559;
     if (n < 8) return;
     const int32_t count = n / 2;
@@ -306,8 +325,8 @@ inline void spectrum_for_each_pair_grouped(int32_t n, Body&& body) {
     const double ss = 2.0 * s * c;
     const double t = 2.0 * ss;
 
-    using Lanes = typename PairVector<side>::type;  // lane b: block b
-    static_assert(side == 8 && block % side == 0, "the twiddles are transposed in squares of eight");
+    using Lanes = T;  // lane b: block b
+    static_assert(block % side == 0, "the twiddles are transposed in squares of G");
     alignas(64) double tw_re[side][block];
     alignas(64) double tw_im[side][block];
     for (int32_t p = first; p >= 1;) {
@@ -335,8 +354,8 @@ inline void spectrum_for_each_pair_grouped(int32_t n, Body&& body) {
                 cur_im[b] = fft_fma(hs, ss, hc * cs);
             }
         }
-        // The eight recurrences in the lanes of one vector, eight steps at a
-        // time, turned into eight runs of one block each.
+        // The G recurrences in the lanes of one vector, G steps at a time,
+        // turned into G runs of one block each.
         const Lanes tv = Lanes{} + t, halves = Lanes{} + 0.5;
         for (int32_t k = 0; k < block; k += side) {
             Lanes re[side], im[side];
@@ -350,8 +369,8 @@ inline void spectrum_for_each_pair_grouped(int32_t n, Body&& body) {
                 cur_re = next_re;
                 cur_im = next_im;
             }
-            spectrum_transpose8(re);
-            spectrum_transpose8(im);
+            spectrum_transpose(re);
+            spectrum_transpose(im);
             for (int32_t b = 0; b < side; ++b) {
                 spectrum_storev(&tw_re[b][k], re[b]);
                 spectrum_storev(&tw_im[b][k], im[b]);

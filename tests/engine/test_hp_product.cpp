@@ -186,7 +186,7 @@ TEST(HpProduct, RunLength) {
     }
 }
 
-// The spectrum kernels walk the pairs eight blocks at a time, the blocks'
+// The spectrum kernels walk the pairs G blocks at a time, the blocks'
 // recurrences side by side in the lanes of vectors; each pair must still be
 // visited once, with the twiddle of the plain walk to the last bit.
 template <int G>
@@ -223,8 +223,9 @@ void expect_grouped_walk_matches(int32_t n) {
 }
 
 TEST(HpProduct, GroupedPairWalkGivesThePlainWalksTwiddles) {
-    // The shortest walk in blocks (16 of them), a longer one, the run's.
-    for (const int32_t n : {1 << 13, 1 << 16, kRunTransform}) {
+    // Walks of 4, 8 and 16 blocks, the shortest taken in blocks for G = 2,
+    // 4 and 8 (shorter ones go pair by pair), a longer one, the run's.
+    for (const int32_t n : {1 << 11, 1 << 12, 1 << 13, 1 << 16, kRunTransform}) {
         expect_grouped_walk_matches<2>(n);
         expect_grouped_walk_matches<4>(n);
         expect_grouped_walk_matches<8>(n);
