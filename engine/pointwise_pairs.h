@@ -309,12 +309,11 @@ template <int G, class Body>
 inline void spectrum_for_each_pair_grouped(int32_t n, Body&& body) {
     using T = typename PairVector<G>::type;
     constexpr int32_t block = 128;
-    constexpr int32_t side = G;  // blocks walked together
     constexpr double two_pi = 6.283185307179586476925286766559;
     if (n < 8) return;
     const int32_t count = n / 2;
     const int32_t first = count / 2 - 1;
-    if (first < block * side) {
+    if (first < block * G) {
         fft_for_each_split_pair(n, [&body](int32_t p, int32_t q, double wr, double wi) { body(p, q, wr, wi); });
         return;
     }
@@ -325,15 +324,15 @@ inline void spectrum_for_each_pair_grouped(int32_t n, Body&& body) {
     const double ss = 2.0 * s * c;
     const double t = 2.0 * ss;
 
-    using Lanes = T;  // lane b: block b
-    static_assert(block % side == 0, "the twiddles are transposed in squares of G");
-    alignas(64) double tw_re[side][block];
-    alignas(64) double tw_im[side][block];
+    // Lane b of the recurrence vectors walks block b.
+    static_assert(block % G == 0, "the twiddles are transposed in squares of G");
+    alignas(64) double tw_re[G][block];
+    alignas(64) double tw_im[G][block];
     for (int32_t p = first; p >= 1;) {
-        Lanes prev_re = {}, prev_im = {}, cur_re = {}, cur_im = {};
-        int32_t starts[side] = {}, lengths[side] = {};
+        T prev_re = {}, prev_im = {}, cur_re = {}, cur_im = {};
+        int32_t starts[G] = {}, lengths[G] = {};
         int32_t blocks = 0;
-        for (; blocks < side && p - block * blocks >= 1; ++blocks) {
+        for (; blocks < G && p - block * blocks >= 1; ++blocks) {
             const int32_t b = blocks;
             const int32_t pb = p - block * b;
             starts[b] = pb;
@@ -356,14 +355,14 @@ inline void spectrum_for_each_pair_grouped(int32_t n, Body&& body) {
         }
         // The G recurrences in the lanes of one vector, G steps at a time,
         // turned into G runs of one block each.
-        const Lanes tv = Lanes{} + t, halves = Lanes{} + 0.5;
-        for (int32_t k = 0; k < block; k += side) {
-            Lanes re[side], im[side];
-            for (int32_t j = 0; j < side; ++j) {
+        const T tv = T{} + t, halves = T{} + 0.5;
+        for (int32_t k = 0; k < block; k += G) {
+            T re[G], im[G];
+            for (int32_t j = 0; j < G; ++j) {
                 re[j] = cur_re;
                 im[j] = cur_im;
-                const Lanes next_re = spectrum_fma(tv, cur_im, prev_re);
-                const Lanes next_im = spectrum_fma(tv, halves - cur_re, prev_im);
+                const T next_re = spectrum_fma(tv, cur_im, prev_re);
+                const T next_im = spectrum_fma(tv, halves - cur_re, prev_im);
                 prev_re = cur_re;
                 prev_im = cur_im;
                 cur_re = next_re;
@@ -371,7 +370,7 @@ inline void spectrum_for_each_pair_grouped(int32_t n, Body&& body) {
             }
             spectrum_transpose(re);
             spectrum_transpose(im);
-            for (int32_t b = 0; b < side; ++b) {
+            for (int32_t b = 0; b < G; ++b) {
                 spectrum_storev(&tw_re[b][k], re[b]);
                 spectrum_storev(&tw_im[b][k], im[b]);
             }
