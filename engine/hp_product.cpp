@@ -165,8 +165,13 @@ struct CarryVec {
         return x;
     }
 
-    // x - q R: exact, both being integers and the result small.
-    static ENGINE_INLINE F rem(F x, F q) { return x - q * splat(R); }
+    // x - q R in one fused instruction: q R is an integer below 2^53, so
+    // the product is exact and fusing it changes no value.
+    static ENGINE_INLINE F rem(F x, F q) {
+        const F r = splat(R);
+        asm("vfnmadd231pd %2, %1, %0" : "+v"(x) : "v"(q), "v"(r));
+        return x;
+    }
 
     // Lanes k .. k + L - 1 of the concatenation (c, p): the block c with the
     // block above it in index, p.
