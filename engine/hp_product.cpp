@@ -309,6 +309,46 @@ int64_t carry_words(uint32_t R, int32_t K, int32_t b, double scale, const double
 
 namespace {
 
+// The B / 2 words of a register as doubles at out. Each half widens to 32
+// bits in one instruction and each half of that to doubles in one more;
+// GCC converts by halves of halves instead, about twice the instructions.
+// AVX2 and AVX-512 only.
+template <int B>
+struct WordsToDoubles {
+    static constexpr int H = B / 4;  // words in half a register
+    static_assert(B == 32 || B == 64, "vpmovsxwd and vcvtdq2pd with AVX2 or AVX-512");
+    typedef int16_t Words __attribute__((vector_size(B / 2)));
+    typedef int32_t Ints __attribute__((vector_size(B)));
+    typedef int32_t HalfInts __attribute__((vector_size(B / 2)));
+    using Doubles = typename wv::Types<B>::F64;
+    using I16 = typename wv::Ops<B>::I16;
+
+    template <int K, class V, size_t... I>
+    static ENGINE_INLINE auto take(V v, std::index_sequence<I...>) {
+        return __builtin_shufflevector(v, v, static_cast<int>(I + K)...);
+    }
+
+    static ENGINE_INLINE void quarter(HalfInts ints, double* out) {
+        Doubles d;
+        asm("vcvtdq2pd %1, %0" : "=v"(d) : "v"(ints));
+        std::memcpy(out, &d, sizeof d);
+    }
+
+    template <int K>
+    static ENGINE_INLINE void half(I16 w, double* out) {
+        const Words words = take<K * H>(w, std::make_index_sequence<H>{});
+        Ints ints;
+        asm("vpmovsxwd %1, %0" : "=v"(ints) : "v"(words));
+        quarter(take<0>(ints, std::make_index_sequence<H / 2>{}), out + K * H);
+        quarter(take<H / 2>(ints, std::make_index_sequence<H / 2>{}), out + K * H + H / 2);
+    }
+
+    static ENGINE_INLINE void store(I16 w, double* out) {
+        half<0>(w, out);
+        half<1>(w, out);
+    }
+};
+
 // buf[j + 1] = the balanced digit of word j of w, for j from hi - 1 down to
 // 2; returns the lend out of word 2 (the one more that word 1 takes). A
 // word of R/2 or more becomes negative and lends one to the word above,
@@ -343,11 +383,15 @@ ENGINE_INLINE int32_t balanced_digits_impl(int32_t hi, int32_t r, const int16_t*
             const I16 lends = v >= H;
             const I16 digits = v + e - (lends & R);
             lend = -lends[0];
-            for (int32_t g = 0; g < lanes; g += per) {
-                I16s part;
-                std::memcpy(&part, reinterpret_cast<const char*>(&digits) + 2 * g, sizeof part);
-                const F64s f = __builtin_convertvector(__builtin_convertvector(part, I32s), F64s);
-                std::memcpy(buf + b + 1 + g, &f, sizeof f);
+            if constexpr (B >= 32 && ENGINE_HAS_VARIANTS) {
+                WordsToDoubles<B>::store(digits, buf + b + 1);
+            } else {
+                for (int32_t g = 0; g < lanes; g += per) {
+                    I16s part;
+                    std::memcpy(&part, reinterpret_cast<const char*>(&digits) + 2 * g, sizeof part);
+                    const F64s f = __builtin_convertvector(__builtin_convertvector(part, I32s), F64s);
+                    std::memcpy(buf + b + 1 + g, &f, sizeof f);
+                }
             }
         } else {
             for (int32_t k = b + lanes - 1; k >= b; --k) one(k);
