@@ -29,6 +29,16 @@ const char* engine_isa_name(EngineIsa isa);
 #endif
 #define ENGINE_INLINE inline __attribute__((always_inline))
 
+// Inline assembly on AVX registers in the variants' loops. GCC checks the
+// operands' sizes in the variant the code is inlined into; clang checks them
+// in the inline helper itself, whose target has no AVX, and refuses them, so
+// its builds take the portable code.
+#if ENGINE_HAS_VARIANTS && !defined(__clang__)
+#define ENGINE_VECTOR_ASM 1
+#else
+#define ENGINE_VECTOR_ASM 0
+#endif
+
 // Defines `ret name params` that runs name##_impl<B> args in the variant the
 // CPU supports, B being the variant's vector register size in bytes (64,
 // 32, or 16 for the baseline). name##_impl must be an ENGINE_INLINE

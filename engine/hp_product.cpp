@@ -146,7 +146,7 @@ struct CarryVec {
     using I32 = typename wv::Types<VB>::I32q;
     using I16 = typename wv::Types<VB>::I16q;
     static_assert(L >= 4, "the digits reach three words up");
-    static_assert(VB == 32 || VB == 64, "x86 variants with AVX: the rounding is one instruction");
+    static_assert(VB == 32 || VB == 64, "the x86 variants with AVX only");
 
     static constexpr double R = 10000.0;
     static constexpr double limit = 0x1p50;
@@ -157,20 +157,29 @@ struct CarryVec {
     // subtracting 1.5 * 2^52 rounds the same way in two. Only the sign of a
     // zero result can differ between them, and no word sees it.
     static ENGINE_INLINE F rint(F x) {
+#if ENGINE_VECTOR_ASM
         if constexpr (VB == 64) {
             asm("vrndscalepd $8, %1, %0" : "=v"(x) : "v"(x));
         } else {
             asm("vroundpd $8, %1, %0" : "=x"(x) : "x"(x));
         }
         return x;
+#else
+        const F m = splat(0x1.8p52);
+        return (x + m) - m;
+#endif
     }
 
     // x - q R in one fused instruction: q R is an integer below 2^53, so
     // the product is exact and fusing it changes no value.
     static ENGINE_INLINE F rem(F x, F q) {
+#if ENGINE_VECTOR_ASM
         const F r = splat(R);
         asm("vfnmadd231pd %2, %1, %0" : "+v"(x) : "v"(q), "v"(r));
         return x;
+#else
+        return x - q * splat(R);
+#endif
     }
 
     // Lanes k .. k + L - 1 of the concatenation (c, p): the block c with the
@@ -383,7 +392,7 @@ ENGINE_INLINE int32_t balanced_digits_impl(int32_t hi, int32_t r, const int16_t*
             const I16 lends = v >= H;
             const I16 digits = v + e - (lends & R);
             lend = -lends[0];
-            if constexpr (B >= 32 && ENGINE_HAS_VARIANTS) {
+            if constexpr (B >= 32 && ENGINE_VECTOR_ASM) {
                 WordsToDoubles<B>::store(digits, buf + b + 1);
             } else {
                 for (int32_t g = 0; g < lanes; g += per) {
