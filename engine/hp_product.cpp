@@ -285,10 +285,11 @@ ENGINE_INLINE bool carry_vec_wide(int32_t K, int32_t b, double scale, const doub
 template <int B>
 ENGINE_INLINE bool carry_vec_impl(int32_t K, int32_t b, double scale, const double* buf, int16_t* words,
                                   int64_t carry_in, int64_t* carry_out) {
-    // The baseline's two lanes take more operations per word than the
-    // serial chain; four lanes (AVX2) and eight take less time than it
-    // (measured, AMD EPYC).
-    if constexpr (B < 32 || !ENGINE_HAS_VARIANTS) {
+    // Two lanes (the baseline) take more operations per word than the
+    // serial chain, and so do four when each rounding takes two additions
+    // (builds without the vector assembly); four with the rounding
+    // instruction, and eight, take less time (measured, AMD EPYC).
+    if constexpr (B < 32 || (B == 32 && !ENGINE_VECTOR_ASM)) {
         return false;
     } else {
         return carry_vec_wide<B>(K, b, scale, buf, words, carry_in, carry_out);
