@@ -23,9 +23,17 @@ struct NewtonStep {
     }
 };
 
-// Rounds z from len to m words when that shortens it.
-inline void round_to(int32_t m, int32_t len, uint32_t R, HpNumber* z) {
-    if (len > m) hp_round(m, len, R, z);
+inline int32_t min32(int32_t a, int32_t b) { return a < b ? a : b; }
+inline int32_t max32(int32_t a, int32_t b) { return a > b ? a : b; }
+
+// Rounds z from len to m words when that shortens it. Words of z from
+// *written on are known to be zero and are not cleared again: a step that
+// doubles the precision would otherwise clear the whole new half, which
+// holds only zeros. *written is kept an upper bound of the words in use.
+inline void round_to(int32_t m, int32_t len, uint32_t R, HpNumber* z, int32_t* written) {
+    const int32_t end = min32(len, *written);
+    if (end > m) hp_round(m, end, R, z);
+    if (len >= *written) *written = min32(*written, m);
 }
 
 // Clears words [from, to) so that an m-word result can enter a longer sum.
@@ -46,8 +54,6 @@ double leading_value(const HpNumber* x, int32_t count, uint32_t R) {
     for (int32_t i = count - 1; i >= 0; --i) v = v / r + x->words[i];
     return v;
 }
-
-inline int32_t min32(int32_t a, int32_t b) { return a < b ? a : b; }
 
 // Runs the loop of one iteration: step(precision) returns the agreement it
 // measured, until the schedule is done, gives up or a stop is requested.
@@ -102,11 +108,12 @@ HpNewtonStatus hp_inv_sqrt(int32_t n, uint32_t R, HpNumber* x, HpNumber* t1, HpN
         --exponent;
     } while (v < 1.0);
     hp_set_zero(n, x);
-    hp_from_double(min32(P0, N) + 2, R, v, exponent, x);
+    int32_t x_written = min32(P0, N) + 2;
+    hp_from_double(x_written, R, v, exponent, x);
 
     return run_schedule(R, N, stop, [&](int32_t P) {
         const NewtonStep s(P, N);
-        round_to(s.h + 1, s.W, R, x);
+        round_to(s.h + 1, s.W, R, x, &x_written);
         // x <- x + x (1 - 8 x^2) / 2, with one transform of x for both products.
         hp_square_hold(s.W, R, x, t1, s.P, T1, T2);
         hp_mul_small(s.W, R, t1, 8.0, t1);
@@ -117,6 +124,7 @@ HpNewtonStatus hp_inv_sqrt(int32_t n, uint32_t R, HpNumber* x, HpNumber* t1, HpN
         hp_half(s.m, R, t2, t2);
         clear_tail(t2, s.m, s.W);
         hp_add(s.W, R, x, t2, x);
+        x_written = max32(x_written, s.W);
         return acc;
     });
 }
@@ -139,10 +147,11 @@ HpNewtonStatus hp_inverse(int32_t n, uint32_t R, const HpNumber* c, HpNumber* b,
     hp_set_zero(n, b);
     hp_from_double(seed_words, R, v, exponent, b);
     b->sign = c->sign;
+    int32_t b_written = seed_words;
 
     return run_schedule(R, N, stop, [&](int32_t P) {
         const NewtonStep s(P, N);
-        round_to(s.h + 1, s.W, R, b);
+        round_to(s.h + 1, s.W, R, b, &b_written);
         // b <- b + b (1 - b c); the words of c beyond the first product's
         // reach enter through a second product with the same transform of b.
         hp_mul(s.W, R, b, c, t1, s.P, T2, T3);
@@ -154,6 +163,7 @@ HpNewtonStatus hp_inverse(int32_t n, uint32_t R, const HpNumber* c, HpNumber* b,
         hp_mul_transformed(s.m, R, T2, 0, t2, t2, s.P, T3);
         clear_tail(t2, s.m, s.W);
         hp_add(s.W, R, b, t2, b);
+        b_written = max32(b_written, s.W);
         return acc;
     });
 }
@@ -178,6 +188,7 @@ HpNewtonStatus hp_sqrt(int32_t n, uint32_t R, const HpNumber* x, HpNumber* y, Hp
     }
     hp_set_zero(n, y);
     hp_from_double(W0, R, s, y_exponent, y);
+    int32_t y_written = W0;
 
     double u = 1.0 / s;
     int32_t u_exponent = -y_exponent;
@@ -187,6 +198,7 @@ HpNewtonStatus hp_sqrt(int32_t n, uint32_t R, const HpNumber* x, HpNumber* y, Hp
     }
     hp_set_zero(n, t1);
     hp_from_double(W0, R, u, u_exponent, t1);
+    int32_t t1_written = W0;
 
     // y and t1 ~ 1/y improve together: t1 <- t1 (2 - y t1), then
     // y <- y + t1 (x - y^2) / 2.
@@ -194,17 +206,18 @@ HpNewtonStatus hp_sqrt(int32_t n, uint32_t R, const HpNumber* x, HpNumber* y, Hp
     return run_schedule(R, N, stop, [&](int32_t P) {
         const NewtonStep st(P, N);
         const int32_t h2 = st.h > 2 ? st.h : 2;
-        if (h2 / 2 + 1 < st.m) round_to(h2 / 2 + 1, st.W, R, t1);
+        if (h2 / 2 + 1 < st.m) round_to(h2 / 2 + 1, st.W, R, t1, &t1_written);
         if (previous_P == h2) {
             // The last step's product with t1 left its transform in T1.
             hp_square_held(st.m, R, T1, t2, previous_P);
         } else {
             hp_square(st.m, R, t1, t2, h2, T1);
         }
-        round_to(st.h + 1, st.W, R, y);
+        round_to(st.h + 1, st.W, R, y, &y_written);
         hp_mul(st.m, R, y, t2, t2, st.P, T1, T2);
         hp_sub(st.m, R, t1, t2, t2);
         hp_add(st.m, R, t1, t2, t1);
+        t1_written = max32(t1_written, st.m);
 
         hp_square_held(st.W, R, T1, t2, st.P);
         hp_sub(st.W, R, x, t2, t2);
@@ -215,11 +228,12 @@ HpNewtonStatus hp_sqrt(int32_t n, uint32_t R, const HpNumber* x, HpNumber* y, Hp
             acc = static_cast<int64_t>(x->exponent) - t2->exponent;
             if (x->words[0] > t2->words[0]) acc += 1;
         }
-        round_to(st.h + 1, st.W, R, t1);
+        round_to(st.h + 1, st.W, R, t1, &t1_written);
         hp_mul(st.m, R, t1, t2, t2, st.P, T1, T2);
         hp_half(st.m, R, t2, t2);
         clear_tail(t2, st.m, st.W);
         hp_add(st.W, R, y, t2, y);
+        y_written = max32(y_written, st.W);
 
         previous_P = st.P;
         return acc;
