@@ -63,18 +63,18 @@ ENGINE_INLINE int32_t add_run(int32_t lo, int32_t hi, int32_t r, int32_t shift, 
     return carry;
 }
 
-// out[i] = big[i] - small[i - shift] - borrow, lifted by R when negative,
-// for i from hi - 1 down to lo; returns the borrow out of word lo.
+// out[i + o] = big[i] - small[i - shift] - borrow, lifted by R when
+// negative, for i from hi - 1 down to lo; returns the borrow out of word lo.
 template <int B, bool with_small>
 ENGINE_INLINE int32_t sub_run(int32_t lo, int32_t hi, int32_t r, int32_t shift, const int16_t* big,
-                              const int16_t* small, int16_t* out, int32_t borrow) {
+                              const int16_t* small, int16_t* out, int32_t o, int32_t borrow) {
     using V = wv::Ops<B>;
     using I16 = typename V::I16;
     constexpr int32_t lanes = V::lanes;
     auto one = [&](int32_t i) {
         const int32_t v = big[i] - (with_small ? small[i - shift] : 0) - borrow;
         borrow = v < 0 ? 1 : 0;
-        out[i] = word_of(v + borrow * r);
+        out[i + o] = word_of(v + borrow * r);
     };
     int32_t i = hi - 1;
     for (const int32_t end = hi - V::scalar_head(lo, hi); i >= end; --i) one(i);
@@ -87,7 +87,7 @@ ENGINE_INLINE int32_t sub_run(int32_t lo, int32_t hi, int32_t r, int32_t shift, 
         if (V::block_carries(d1 < zero, d == zero, borrow, &c, &e)) {
             const I16 v = d - c;
             const I16 out_borrow = v < zero;
-            V::store(out + j, v - e + (out_borrow & R));
+            V::store(out + j + o, v - e + (out_borrow & R));
             borrow = -out_borrow[0];
         } else {
             for (int32_t k = j + lanes - 1; k >= j; --k) one(k);
@@ -127,11 +127,11 @@ ENGINE_INLINE void hp_sub_magnitudes_impl(int32_t n, uint32_t R, int32_t shift, 
                                        const int16_t* small, int16_t* out) {
     const int32_t r = static_cast<int32_t>(R);
     const int32_t split = shift < n ? (shift < 0 ? 0 : shift) : n;
-    const int32_t borrow = sub_run<B, true>(split, n, r, shift, big, small, out, 0);
+    const int32_t borrow = sub_run<B, true>(split, n, r, shift, big, small, out, 0, 0);
     if (out == big) {
         run_on_in_place<-1>(split, r, out, borrow);
     } else {
-        sub_run<B, false>(0, split, r, shift, big, small, out, borrow);
+        sub_run<B, false>(0, split, r, shift, big, small, out, 0, borrow);
     }
 }
 
@@ -186,31 +186,76 @@ void add_same_sign(int32_t n, int32_t r, const HpNumber* x, const HpNumber* y, i
 }
 
 // The first index below n where the words of a differ from those of b (from
-// zero when b is null), or n. Subtractions of nearly equal numbers, as in
-// every Newton correction, agree over long leading runs.
+// the word `fill` when b is null), or n. Subtractions of nearly equal
+// numbers, as in every Newton correction, agree over long leading runs.
 template <int B>
-ENGINE_INLINE int32_t first_difference_impl(int32_t n, const int16_t* a, const int16_t* b) {
+ENGINE_INLINE int32_t first_difference_impl(int32_t n, const int16_t* a, const int16_t* b, int16_t fill) {
     using V = wv::Ops<B>;
     constexpr int32_t lanes = V::lanes;
-    const typename V::I16 zero = V::splat(0);
+    const typename V::I16 same = V::splat(fill);
     int32_t i = 0;
     for (; i + lanes <= n; i += lanes) {
-        if (V::any(V::load(a + i) != (b != nullptr ? V::load(b + i) : zero))) break;
+        if (V::any(V::load(a + i) != (b != nullptr ? V::load(b + i) : same))) break;
     }
     for (; i < n; ++i) {
-        if (a[i] != (b != nullptr ? b[i] : 0)) return i;
+        if (a[i] != (b != nullptr ? b[i] : fill)) return i;
     }
     return n;
 }
 
-ENGINE_VARIANTS(int32_t, first_difference, (int32_t n, const int16_t* a, const int16_t* b), (n, a, b))
+ENGINE_VARIANTS(int32_t, first_difference, (int32_t n, const int16_t* a, const int16_t* b, int16_t fill),
+                (n, a, b, fill))
+
+// Words [lo, hi) of big - (small shifted right by shift), the borrow from
+// below hi coming in, written to out[i + o]; returns the borrow out of lo.
+template <int B>
+ENGINE_INLINE int32_t sub_range(int32_t lo, int32_t hi, int32_t r, int32_t shift, const int16_t* big,
+                                const int16_t* small, int16_t* out, int32_t o, int32_t borrow) {
+    if (hi <= lo) return borrow;
+    const int32_t split = shift < lo ? lo : shift > hi ? hi : shift;
+    borrow = sub_run<B, true>(split, hi, r, shift, big, small, out, o, borrow);
+    return sub_run<B, false>(lo, split, r, shift, big, small, out, o, borrow);
+}
+
+// Words the difference below may park on the stack; longer parks take the
+// plain subtraction and its shift instead.
+constexpr int32_t parked_words = 2048;
+
+// big - (small shifted right by shift) when its words [0, lead) are known
+// to be zero: words [lead, n) are formed straight into out[0, n - lead) and
+// out[n - lead, n) is cleared, which spares the shift after the
+// subtraction. out may be big or small; the words whose place still holds
+// an unread operand word are parked first. False, with nothing written,
+// when more than parked_words would be parked.
+template <int B>
+ENGINE_INLINE bool sub_magnitudes_from_lead_impl(int32_t lead, int32_t n, int32_t r, int32_t shift,
+                                                 const int16_t* big, const int16_t* small, int16_t* out) {
+    // From step c on, out[i - lead] is an operand word a later step reads:
+    // big[i - lead] at step i - lead, small[i - lead] at step i - lead + shift.
+    int32_t c = n;
+    if (out == big) c = 2 * lead;
+    if (out == small && lead > shift) c = 2 * lead - shift;
+    if (c > n) c = n;
+    if (n - c > parked_words) return false;
+    int16_t parked[parked_words];
+    const int32_t borrow = sub_range<B>(c, n, r, shift, big, small, parked, -c, 0);
+    sub_range<B>(lead, c, r, shift, big, small, out, -lead, borrow);
+    if (n > c) std::memcpy(out + c - lead, parked, static_cast<size_t>(n - c) * sizeof(int16_t));
+    clear_words(out + n - lead, lead);
+    return true;
+}
+
+ENGINE_VARIANTS(bool, sub_magnitudes_from_lead,
+                (int32_t lead, int32_t n, int32_t r, int32_t shift, const int16_t* big, const int16_t* small,
+                 int16_t* out),
+                (lead, n, r, shift, big, small, out))
 
 }  // namespace
 
 int32_t hp_first_nonzero(const HpNumber* x, int32_t from, int32_t end) {
     if (from < 0) from = 0;
     if (end <= from) return -1;
-    const int32_t i = from + first_difference(end - from, x->words + from, nullptr);
+    const int32_t i = from + first_difference(end - from, x->words + from, nullptr, 0);
     return i < end ? i : -1;
 }
 
@@ -219,9 +264,38 @@ namespace {
 // Compares magnitudes of two normal non-zero numbers: +1, 0 or -1.
 int32_t compare_magnitudes(int32_t n, const HpNumber* x, const HpNumber* y) {
     if (x->exponent != y->exponent) return x->exponent > y->exponent ? 1 : -1;
-    const int32_t i = first_difference(n, x->words, y->words);
+    const int32_t i = first_difference(n, x->words, y->words, 0);
     if (i == n) return 0;
     return x->words[i] > y->words[i] ? 1 : -1;
+}
+
+// The first non-zero word of big - (small shifted right by shift), for big
+// greater than the shifted small, read off the operands. With D_i the
+// difference of the words at i and k the first i with D_i != 0: a D_k of 2
+// or more stays. A D_k of 1 followed by a run of D_i = -(R - 1) (big 0,
+// small R - 1) turns into zeros and a last 1, or into zeros only when a
+// borrow comes up into the run, which is when the first non-zero D_i after
+// it is negative.
+int32_t difference_lead(int32_t n, int32_t r, int32_t shift, const int16_t* big, const int16_t* small) {
+    auto d = [&](int32_t i) { return big[i] - (i >= shift ? small[i - shift] : 0); };
+    // The first i >= from with D_i != 0, or n.
+    auto next_nonzero = [&](int32_t i) {
+        if (i < shift) {
+            const int32_t end = shift < n ? shift : n;
+            i += first_difference(end - i, big + i, nullptr, 0);
+            if (i < end) return i;
+        }
+        return i >= n ? n : i + first_difference(n - i, big + i, small + i - shift, 0);
+    };
+    const int32_t k = next_nonzero(0);
+    if (k >= n || d(k) != 1) return k;
+    int32_t j = k + 1;
+    if (j >= shift && j < n) {
+        const int32_t nines = j + first_difference(n - j, small + j - shift, nullptr, static_cast<int16_t>(r - 1));
+        j += first_difference(nines - j, big + j, nullptr, 0);
+    }
+    const int32_t t = j < n ? next_nonzero(j) : n;
+    return t < n && d(t) < 0 ? j : j - 1;
 }
 
 // The magnitude case where |x| and |y| subtract; the result's sign is
@@ -239,6 +313,16 @@ void add_opposite_sign(int32_t n, int32_t r, const HpNumber* x, const HpNumber* 
     const int32_t exponent = big->exponent;
     const int32_t shift = d >= n ? n : static_cast<int32_t>(d);
 
+    // Differences of nearly equal numbers, every Newton correction among
+    // them, lose long leading runs: found beforehand, they need neither be
+    // formed nor shifted out.
+    const int32_t known = difference_lead(n, r, shift, big->words, small->words);
+    if (known > 0 && known < n &&
+        sub_magnitudes_from_lead(known, n, r, shift, big->words, small->words, z->words)) {
+        z->exponent = exponent - known;
+        z->sign = cmp * sx;
+        return;
+    }
     hp_sub_magnitudes(n, static_cast<uint32_t>(r), shift, big->words, small->words, z->words);
 
     const int32_t lead = hp_first_nonzero(z, 0, n);

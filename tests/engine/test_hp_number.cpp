@@ -78,10 +78,46 @@ void make_partner(HpRandom& rnd, int32_t n, uint32_t R, const HpNumber* x, HpNum
     }
 }
 
+// x - y with the same signs cancels a leading stretch: y is x's words
+// shifted by `shift` (0 or 1) down to word k, where x is one unit higher;
+// then `run` words where x has 0 and y R - 1, then a tail that borrows or
+// not (random, all zero, or forced either way). The difference then starts
+// at k, at the run's last word or just after the run.
+void make_borrow_run(HpRandom& rnd, int32_t n, uint32_t R, int32_t shift, int32_t k, int32_t run, HpNumber* x,
+                     HpNumber* y) {
+    rnd.fill(n, R, x);
+    rnd.fill(n, R, y);
+    y->sign = x->sign;
+    y->exponent = x->exponent - shift;
+    if (shift == 1) {
+        k = 0;
+        x->words[0] = 1;
+    } else {
+        if (y->words[k] == static_cast<int16_t>(R - 1)) y->words[k] = static_cast<int16_t>(R - 2);
+        for (int32_t i = 0; i < k; ++i) x->words[i] = y->words[i];
+        x->words[k] = static_cast<int16_t>(y->words[k] + 1);
+    }
+    const int32_t end = k + 1 + run < n ? k + 1 + run : n;
+    for (int32_t i = k + 1; i < end; ++i) {
+        x->words[i] = 0;
+        y->words[i - shift] = static_cast<int16_t>(R - 1);
+    }
+    if (end >= n) return;
+    switch (rnd.uniform(0, 3)) {
+        case 0: break;
+        case 1:  // nothing after the run
+            for (int32_t i = end; i < n; ++i) x->words[i] = 0;
+            for (int32_t i = end - shift; i < n; ++i) y->words[i] = 0;
+            break;
+        case 2: x->words[end] = 0; y->words[end - shift] = 1; break;  // borrows
+        default: x->words[end] = 1; y->words[end - shift] = 0;         // does not
+    }
+}
+
 TEST(HpNumber, AddSubMatchGmp) {
     HpRandom rnd("HpNumber.AddSub");
     for (const uint32_t R : kRadices) {
-        for (const int32_t n : {1, 2, 3, 4, 5, 8, 1000, kRunWords}) {
+        for (const int32_t n : {1, 2, 3, 4, 5, 8, 1000, 5000, kRunWords}) {
             SCOPED_TRACE(::testing::Message() << "R=" << R << " n=" << n);
             HpPtr x = hp_make(n), y = hp_make(n);
             for (int c = 0, cases = n < 100 ? 300 : n < kRunWords ? 40 : 0; c < cases; ++c) {
@@ -89,6 +125,10 @@ TEST(HpNumber, AddSubMatchGmp) {
                 make_partner(rnd, n, R, x.get(), y.get());
                 if (rnd.chance(5)) hp_set_zero(n, x.get());
                 ASSERT_NO_FATAL_FAILURE(check_add_sub(n, R, x.get(), y.get())) << "case " << c;
+                const int32_t k = static_cast<int32_t>(rnd.uniform(0, n - 1));
+                const int32_t run = static_cast<int32_t>(rnd.chance(20) ? n : rnd.uniform(0, n - k));
+                make_borrow_run(rnd, n, R, static_cast<int32_t>(rnd.uniform(0, 1)), k, run, x.get(), y.get());
+                ASSERT_NO_FATAL_FAILURE(check_add_sub(n, R, x.get(), y.get())) << "borrow run, case " << c;
             }
             if (n != kRunWords) continue;
             // All words R - 1 plus one unit in the last place: a carry through
@@ -107,6 +147,10 @@ TEST(HpNumber, AddSubMatchGmp) {
             hp_copy(n, x.get(), y.get());
             y->words[n / 2] = static_cast<int16_t>((x->words[n / 2] + 1) % R);
             for (int32_t i = n / 2 + 1; i < n; ++i) y->words[i] = rnd.word(R);
+            ASSERT_NO_FATAL_FAILURE(check_add_sub(n, R, x.get(), y.get()));
+            // A Newton correction's shape, 1 - (1 - e), cancelling about half
+            // the words.
+            make_borrow_run(rnd, n, R, 1, 0, n / 2 - 3, x.get(), y.get());
             ASSERT_NO_FATAL_FAILURE(check_add_sub(n, R, x.get(), y.get()));
         }
     }
