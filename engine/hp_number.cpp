@@ -278,7 +278,7 @@ int32_t compare_magnitudes(int32_t n, const HpNumber* x, const HpNumber* y) {
 // it is negative.
 int32_t difference_lead(int32_t n, int32_t r, int32_t shift, const int16_t* big, const int16_t* small) {
     auto d = [&](int32_t i) { return big[i] - (i >= shift ? small[i - shift] : 0); };
-    // The first i >= from with D_i != 0, or n.
+    // The first index at or after i with D != 0, or n.
     auto next_nonzero = [&](int32_t i) {
         if (i < shift) {
             const int32_t end = shift < n ? shift : n;
@@ -291,8 +291,9 @@ int32_t difference_lead(int32_t n, int32_t r, int32_t shift, const int16_t* big,
     if (k >= n || d(k) != 1) return k;
     int32_t j = k + 1;
     if (j >= shift && j < n) {
-        const int32_t nines = j + first_difference(n - j, small + j - shift, nullptr, static_cast<int16_t>(r - 1));
-        j += first_difference(nines - j, big + j, nullptr, 0);
+        const int32_t small_run_end =
+            j + first_difference(n - j, small + j - shift, nullptr, static_cast<int16_t>(r - 1));
+        j += first_difference(small_run_end - j, big + j, nullptr, 0);
     }
     const int32_t t = j < n ? next_nonzero(j) : n;
     return t < n && d(t) < 0 ? j : j - 1;
