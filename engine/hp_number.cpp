@@ -261,22 +261,26 @@ int32_t hp_first_nonzero(const HpNumber* x, int32_t from, int32_t end) {
 
 namespace {
 
-// Compares magnitudes of two normal non-zero numbers: +1, 0 or -1.
-int32_t compare_magnitudes(int32_t n, const HpNumber* x, const HpNumber* y) {
+// Compares magnitudes of two normal non-zero numbers: +1, 0 or -1. *first
+// gets the first word where they differ: 0 when the exponents do.
+int32_t compare_magnitudes(int32_t n, const HpNumber* x, const HpNumber* y, int32_t* first) {
+    *first = 0;
     if (x->exponent != y->exponent) return x->exponent > y->exponent ? 1 : -1;
     const int32_t i = first_difference(n, x->words, y->words, 0);
+    *first = i;
     if (i == n) return 0;
     return x->words[i] > y->words[i] ? 1 : -1;
 }
 
 // The first non-zero word of big - (small shifted right by shift), for big
 // greater than the shifted small, read off the operands. With D_i the
-// difference of the words at i and k the first i with D_i != 0: a D_k of 2
-// or more stays. A D_k of 1 followed by a run of D_i = -(R - 1) (big 0,
+// difference of the words at i, k is the first i with D_i != 0, which the
+// comparison found. A D_k of 2 or more stays. A D_k of 1 followed by a run of D_i = -(R - 1) (big 0,
 // small R - 1) turns into zeros and a last 1, or into zeros only when a
 // borrow comes up into the run, which is when the first non-zero D_i after
 // it is negative.
-int32_t difference_lead(int32_t n, int32_t r, int32_t shift, const int16_t* big, const int16_t* small) {
+int32_t difference_lead(int32_t n, int32_t r, int32_t shift, int32_t k, const int16_t* big,
+                        const int16_t* small) {
     auto d = [&](int32_t i) { return big[i] - (i >= shift ? small[i - shift] : 0); };
     // The first index at or after i with D != 0, or n.
     auto next_nonzero = [&](int32_t i) {
@@ -287,8 +291,7 @@ int32_t difference_lead(int32_t n, int32_t r, int32_t shift, const int16_t* big,
         }
         return i >= n ? n : i + first_difference(n - i, big + i, small + i - shift, 0);
     };
-    const int32_t k = next_nonzero(0);
-    if (k >= n || d(k) != 1) return k;
+    if (d(k) != 1) return k;
     int32_t j = k + 1;
     if (j >= shift && j < n) {
         const int32_t small_run_end =
@@ -303,7 +306,8 @@ int32_t difference_lead(int32_t n, int32_t r, int32_t shift, const int16_t* big,
 // cmp * sx.
 void add_opposite_sign(int32_t n, int32_t r, const HpNumber* x, const HpNumber* y, int32_t sx,
                        HpNumber* z) {
-    const int32_t cmp = compare_magnitudes(n, x, y);
+    int32_t first;
+    const int32_t cmp = compare_magnitudes(n, x, y, &first);
     if (cmp == 0) {
         hp_set_zero(n, z);
         return;
@@ -316,24 +320,14 @@ void add_opposite_sign(int32_t n, int32_t r, const HpNumber* x, const HpNumber* 
 
     // Differences of nearly equal numbers, every Newton correction among
     // them, lose long leading runs: found beforehand, they need neither be
-    // formed nor shifted out.
-    const int32_t known = difference_lead(n, r, shift, big->words, small->words);
-    if (known > 0 && known < n &&
-        sub_magnitudes_from_lead(known, n, r, shift, big->words, small->words, z->words)) {
-        z->exponent = exponent - known;
-        z->sign = cmp * sx;
-        return;
-    }
-    hp_sub_magnitudes(n, static_cast<uint32_t>(r), shift, big->words, small->words, z->words);
-
-    const int32_t lead = hp_first_nonzero(z, 0, n);
-    if (lead < 0) {
-        hp_set_zero(n, z);
-        return;
-    }
-    if (lead > 0) {
-        move_words(z->words, z->words + lead, n - lead);
-        clear_words(z->words + n - lead, lead);
+    // formed nor shifted out. The result is not zero, so lead < n.
+    const int32_t lead = difference_lead(n, r, shift, first, big->words, small->words);
+    if (lead == 0 || !sub_magnitudes_from_lead(lead, n, r, shift, big->words, small->words, z->words)) {
+        hp_sub_magnitudes(n, static_cast<uint32_t>(r), shift, big->words, small->words, z->words);
+        if (lead > 0) {
+            move_words(z->words, z->words + lead, n - lead);
+            clear_words(z->words + n - lead, lead);
+        }
     }
     z->exponent = exponent - lead;
     z->sign = cmp * sx;
