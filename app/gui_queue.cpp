@@ -6,8 +6,9 @@
 
 GuiQueue& GuiQueue::instance()
 {
-    // Lives as long as the process; whichever thread posts first creates it
-    // and hands it to the application's thread.
+    // Lives as long as the process, made on the application's thread (see
+    // createWithApplication); a thread that posts before there is one hands
+    // it over there.
     static GuiQueue* queue = [] {
         auto* created = new GuiQueue;
         created->moveToThread(QCoreApplication::instance()->thread());
@@ -15,6 +16,20 @@ GuiQueue& GuiQueue::instance()
     }();
     return *queue;
 }
+
+void GuiQueue::createWithApplication()
+{
+    instance();
+}
+
+// A queue first made by a worker would reach the GUI thread through Qt's
+// event queue alone, a hand-off thread checkers do not see; made while the
+// application is constructed, it comes before every worker.
+static void createGuiQueue()
+{
+    GuiQueue::createWithApplication();
+}
+Q_COREAPP_STARTUP_FUNCTION(createGuiQueue)
 
 void GuiQueue::post(std::function<void()> task)
 {

@@ -17,6 +17,10 @@ public:
     // QCoreApplication; safe from any thread.
     static void post(std::function<void()> task);
 
+    // Makes the queue on the calling thread; the application does this on
+    // its own thread while it is constructed.
+    static void createWithApplication();
+
 private slots:
     void runNext();
 
