@@ -523,6 +523,34 @@ FFT_INLINE void kernel_lanes(double* base, int32_t stride) {
     store_blocks<V, Count>(base, stride, v);
 }
 
+// kernel_lanes, but a vector of two lanes of different kinds goes through
+// each kernel one lane at a time: the same operations on each lane, without
+// running both kernels on both lanes and the registers that takes.
+template <class V, int Count, unsigned Odd>
+FFT_INLINE void kernel_group(double* base, int32_t stride) {
+    constexpr unsigned all = (1u << (lanes<V> / 2)) - 1;
+    if constexpr (lanes<V> == 4 && Odd != 0 && Odd != all) {
+        kernel_lanes<cvec<1>, Count, Odd & 1u>(base, stride);
+        kernel_lanes<cvec<1>, Count, (Odd >> 1) & 1u>(base + stride, stride);
+    } else {
+        kernel_lanes<V, Count, Odd>(base, stride);
+    }
+}
+
+// The first quarter of lane group G in a leaf walk with W lanes.
+template <std::size_t G, int W>
+constexpr int first_quarter() {
+    return W == 2 ? static_cast<int>(G) : static_cast<int>(G) * W;
+}
+
+// Bit l set when quarter First + l * Spread is odd.
+template <unsigned OddQuarters, int First, int Spread, int W>
+constexpr unsigned lane_kinds() {
+    unsigned bits = 0;
+    for (int l = 0; l < W; ++l) bits |= ((OddQuarters >> (First + l * Spread)) & 1u) << l;
+    return bits;
+}
+
 // A leaf of 4M doubles whose stage has run: each quarter of M = 64 or 128
 // doubles gets the stage of its kind (bit q of OddQuarters marks odd
 // quarters), then the quarter's four sub-blocks go through the kernels of
@@ -542,11 +570,16 @@ FFT_INLINE void leaf_walk(double* d) {
     constexpr int w = width;
     typedef cvec<w> V;
     constexpr unsigned all = (1u << w) - 1;
+    // With two lanes, quarters 0 and 2 share a vector, and so do 1 and 3:
+    // those are of one kind in the odd walk, so that no vector there mixes
+    // the kinds of its last sub-block.
+    constexpr int spread = w == 2 ? 2 : 1;
     [&]<std::size_t... G>(std::index_sequence<G...>) {
-        ((kernel_lanes<V, count, 0>(d + G * w * M, M),
-          kernel_lanes<V, count, all>(d + G * w * M + sub, M),
-          kernel_lanes<V, count, 0>(d + G * w * M + 2 * sub, M),
-          kernel_lanes<V, count, (OddQuarters >> (G * w)) & all>(d + G * w * M + 3 * sub, M)),
+        ((kernel_group<V, count, 0>(d + first_quarter<G, w>() * M, spread * M),
+          kernel_group<V, count, all>(d + first_quarter<G, w>() * M + sub, spread * M),
+          kernel_group<V, count, 0>(d + first_quarter<G, w>() * M + 2 * sub, spread * M),
+          kernel_group<V, count, lane_kinds<OddQuarters, first_quarter<G, w>(), spread, w>()>(
+              d + first_quarter<G, w>() * M + 3 * sub, spread * M)),
          ...);
     }(std::make_index_sequence<4 / w>{});
 }
