@@ -275,10 +275,10 @@ int32_t compare_magnitudes(int32_t n, const HpNumber* x, const HpNumber* y, int3
 // The first non-zero word of big - (small shifted right by shift), for big
 // greater than the shifted small, read off the operands. With D_i the
 // difference of the words at i, k is the first i with D_i != 0, which the
-// comparison found. A D_k of 2 or more stays. A D_k of 1 followed by a run of D_i = -(R - 1) (big 0,
-// small R - 1) turns into zeros and a last 1, or into zeros only when a
-// borrow comes up into the run, which is when the first non-zero D_i after
-// it is negative.
+// comparison found. A D_k of 2 or more stays. A D_k of 1 followed by a run
+// of D_i = -(R - 1) (big 0, small R - 1) turns into zeros and a last 1, or
+// into zeros only when a borrow comes up into the run, which is when the
+// first non-zero D_i after it is negative.
 int32_t difference_lead(int32_t n, int32_t r, int32_t shift, int32_t k, const int16_t* big,
                         const int16_t* small) {
     auto d = [&](int32_t i) { return big[i] - (i >= shift ? small[i - shift] : 0); };
