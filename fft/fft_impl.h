@@ -749,13 +749,35 @@ struct tile_buffer {
         (store<v1, Conj>(row + 2 * L, load<v1>(values + 2 * (side * reverse_bits(L, B) + rh))), ...);
     }
 
+    // Also asks for row h of the tile at ahead (if any) as it writes row h.
     template <bool Conj>
-    FFT_INLINE void write(double* at, std::size_t stride) const {
+    FFT_INLINE void write(double* at, std::size_t stride, const double* ahead = nullptr) const {
         uint32_t rh = 0;
         for (uint32_t h = 0; h < side; ++h) {
+            if (ahead != nullptr) prefetch_row(ahead + h * stride);
             write_row<Conj>(at + h * stride, rh, std::make_index_sequence<side>{});
             rh = reversed_increment(rh, side / 2);
         }
+    }
+
+    // Into L2 (prefetcht1): the buffers fill much of L1.
+    FFT_INLINE static void prefetch_row(const double* row) {
+        for (uint32_t l = 0; l < 2 * side; l += 8) __builtin_prefetch(row + l, 0, 2);
+    }
+};
+
+// The tiles that take part, in the order they are handled: (mid, rmid) with
+// mid <= rmid = rev(mid), mid ascending.
+struct tile_pairs {
+    uint32_t mid = 0, rmid = 0, mids;
+
+    explicit tile_pairs(uint32_t m) : mids(m) {}
+    bool done() const { return mid >= mids; }
+    void next() {
+        do {
+            ++mid;
+            rmid = reversed_increment(rmid, mids / 2);
+        } while (mid < mids && mid > rmid);
     }
 };
 
@@ -764,21 +786,39 @@ void bit_reverse_buffered(uint32_t count, double* data) {
     const int bits = __builtin_ctz(count);
     const std::size_t stride = std::size_t{2} << (bits - B);
     const uint32_t mids = 1u << (bits - 2 * B);
+    auto tile = [data](uint32_t m) { return data + 2 * (std::size_t{m} << B); };
+    // The next pair's rows are fetched while this pair's are written, one
+    // row of each per row written: the partner tiles lie at bit-reversed
+    // places that no hardware prefetcher foresees. That took 15 to 30 % off
+    // the permutation of 2^21 doubles (AMD EPYC); the whole pair fetched at
+    // once before the moves gained half as much (the prefetches queue up),
+    // two pairs ahead or into L1 no more.
     tile_buffer<B> own, partner;
-    uint32_t rmid = 0;
-    for (uint32_t mid = 0; mid < mids; ++mid) {
-        double* here = data + 2 * (std::size_t{mid} << B);
-        if (mid < rmid) {
-            double* other = data + 2 * (std::size_t{rmid} << B);
-            own.read(here, stride);
-            partner.read(other, stride);
-            partner.template write<Conj>(here, stride);
-            own.template write<Conj>(other, stride);
-        } else if (mid == rmid) {
-            own.read(here, stride);
-            own.template write<Conj>(here, stride);
+    tile_pairs ahead(mids);
+    ahead.next();
+    for (tile_pairs at(mids); !at.done(); at.next()) {
+        const double* next_own = nullptr;
+        const double* next_partner = nullptr;
+        if (B >= 5 && !ahead.done()) {  // smaller arrays stay in cache
+            next_own = tile(ahead.mid);
+            if (ahead.rmid != ahead.mid) next_partner = tile(ahead.rmid);
+            ahead.next();
         }
-        rmid = reversed_increment(rmid, mids / 2);
+        double* here = tile(at.mid);
+        own.read(here, stride);
+        if (at.mid < at.rmid) {
+            double* other = tile(at.rmid);
+            partner.read(other, stride);
+            partner.template write<Conj>(here, stride, next_own);
+            own.template write<Conj>(other, stride, next_partner);
+        } else {
+            own.template write<Conj>(here, stride, next_own);
+            if (next_partner != nullptr) {
+                for (uint32_t h = 0; h < tile_buffer<B>::side; ++h) {
+                    tile_buffer<B>::prefetch_row(next_partner + h * stride);
+                }
+            }
+        }
     }
 }
 
