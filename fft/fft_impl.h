@@ -764,6 +764,10 @@ struct tile_buffer {
     FFT_INLINE static void prefetch_row(const double* row) {
         for (uint32_t l = 0; l < 2 * side; l += 8) __builtin_prefetch(row + l, 0, 2);
     }
+
+    FFT_INLINE static void prefetch(const double* at, std::size_t stride) {
+        for (uint32_t h = 0; h < side; ++h) prefetch_row(at + h * stride);
+    }
 };
 
 // The tiles that take part, in the order they are handled: (mid, rmid) with
@@ -813,11 +817,7 @@ void bit_reverse_buffered(uint32_t count, double* data) {
             own.template write<Conj>(other, stride, next_partner);
         } else {
             own.template write<Conj>(here, stride, next_own);
-            if (next_partner != nullptr) {
-                for (uint32_t h = 0; h < tile_buffer<B>::side; ++h) {
-                    tile_buffer<B>::prefetch_row(next_partner + h * stride);
-                }
-            }
+            if (next_partner != nullptr) tile_buffer<B>::prefetch(next_partner, stride);
         }
     }
 }
