@@ -25,6 +25,18 @@ inline int64_t floor_div(int64_t a, int64_t b) {
     return q;
 }
 
+// The lines of the operands (small may be null) and of the result ahead of
+// add_run and sub_run, with vectors of at least half a line (a line a step
+// with AVX-512).
+template <int B>
+ENGINE_INLINE void fetch_words(const int16_t* big, const int16_t* small, const int16_t* out) {
+    if constexpr (B >= 32) {
+        wv::fetch_below(big, wv::word_fetch_bytes);
+        if (small != nullptr) wv::fetch_below(small, wv::word_fetch_bytes);
+        wv::fetch_below<true>(out, wv::word_fetch_bytes);
+    }
+}
+
 // out[i + o] = big[i] + small[i - shift] + carry, reduced by R, for i from
 // hi - 1 down to lo (small taken only when with_small); returns the carry out
 // of word lo. Reads every input word of a position before it writes there,
@@ -44,6 +56,7 @@ ENGINE_INLINE int32_t add_run(int32_t lo, int32_t hi, int32_t r, int32_t shift, 
     for (const int32_t end = hi - V::scalar_head(lo, hi); i >= end; --i) one(i);
     const I16 R = V::splat(r), R1 = V::splat(r - 1);
     for (int32_t j = i - (lanes - 1); j >= lo; j -= lanes) {
+        fetch_words<B>(big + j, with_small ? small + (j - shift) : nullptr, out + (j + o));
         I16 s = V::load(big + j);
         if (with_small) s += V::load(small + j - shift);
         // Each lane's next word, from the same registers: block_carries
@@ -80,6 +93,7 @@ ENGINE_INLINE int32_t sub_run(int32_t lo, int32_t hi, int32_t r, int32_t shift, 
     for (const int32_t end = hi - V::scalar_head(lo, hi); i >= end; --i) one(i);
     const I16 R = V::splat(r), zero = V::splat(0);
     for (int32_t j = i - (lanes - 1); j >= lo; j -= lanes) {
+        fetch_words<B>(big + j, with_small ? small + (j - shift) : nullptr, out + (j + o));
         I16 d = V::load(big + j);
         if (with_small) d -= V::load(small + j - shift);
         const I16 d1 = wv::shift_lanes<1, lanes>(d, d);  // as in add_run

@@ -150,6 +150,12 @@ struct CarryVec {
 
     static constexpr double R = 10000.0;
     static constexpr double limit = 0x1p50;
+    // With AVX-512 the values are asked for 16 KiB ahead of the walk from
+    // the last towards the first: the pass over 2^21 values took about 12 %
+    // less time than with the hardware's fetching alone (8 to 32 KiB alike;
+    // AMD EPYC). The AVX2 pass, with twice the steps per value, gained
+    // nothing.
+    static constexpr intptr_t carry_fetch_bytes = 16384;
 
     static ENGINE_INLINE F splat(double v) { return F{} + v; }
 
@@ -222,6 +228,9 @@ struct CarryVec {
         int32_t j = K - L + 1;
         for (; j - (U - 1) * L >= 2; j -= U * L) {
             F p[U], v[U], s[U];
+            if constexpr (VB == 64) {
+                for (int u = 0; u < U; ++u) wv::fetch_below(buf + (j - u * L - b), carry_fetch_bytes);
+            }
             for (int u = 0; u < U; ++u) {
                 F x;
                 std::memcpy(&x, buf + j - u * L - b, sizeof x);
