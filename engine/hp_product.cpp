@@ -229,7 +229,7 @@ struct CarryVec {
         for (; j - (U - 1) * L >= 2; j -= U * L) {
             F p[U], v[U], s[U];
             if constexpr (VB == 64) {
-                for (int u = 0; u < U; ++u) wv::fetch_below(buf + (j - u * L - b), carry_fetch_bytes);
+                for (int u = 0; u < U; ++u) wv::fetch_line(buf + (j - u * L - b), -carry_fetch_bytes);
             }
             for (int u = 0; u < U; ++u) {
                 F x;

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "engine/word_vectors.h"
 #include "fft/fft_math.h"
 #include "fft/fft_split_twiddle.h"
 
@@ -248,12 +249,9 @@ inline void spectrum_prefetch(int32_t p, int32_t q, T, const Arrays*... arrays) 
         constexpr intptr_t group_bytes = G * pair_bytes;
         const intptr_t lower = pair_bytes * (p - G + 1 - spectrum_prefetch_pairs);
         const intptr_t upper = pair_bytes * (q + spectrum_prefetch_pairs);
-        auto hint = [](const double* data, intptr_t offset) {
-            __builtin_prefetch(reinterpret_cast<const void*>(reinterpret_cast<intptr_t>(data) + offset));
-        };
         for (intptr_t at = 0; at < group_bytes; at += 64) {
-            (hint(arrays, lower + at), ...);
-            (hint(arrays, upper + at), ...);
+            (wv::fetch_line(arrays, lower + at), ...);
+            (wv::fetch_line(arrays, upper + at), ...);
         }
     }
 }

@@ -120,19 +120,19 @@ struct Ops {
     }
 };
 
-// Asks for the cache line `bytes` below p, to be read or (Write) written.
-// The word loops walk from the last word towards the first, and on some
-// processors (AMD EPYC) the hardware fetches such falling streams late:
-// asked for 4 KiB ahead, an addition and a subtraction of 2^21 words took
-// 11 % (AVX-512) and 6 % (AVX2) less time; 2 KiB ahead gained nothing.
-// Only the address is formed, as an integer, so it may lie outside the
-// array; nothing is read.
+// Asks for the cache line `offset` bytes from p, to be read or (Write)
+// written. Only the address is formed, as an integer, so it may lie outside
+// the array; nothing is read.
 template <bool Write = false>
-ENGINE_INLINE void fetch_below(const void* p, intptr_t bytes) {
-    __builtin_prefetch(reinterpret_cast<const void*>(reinterpret_cast<intptr_t>(p) - bytes), Write ? 1 : 0);
+ENGINE_INLINE void fetch_line(const void* p, intptr_t offset) {
+    __builtin_prefetch(reinterpret_cast<const void*>(reinterpret_cast<intptr_t>(p) + offset), Write ? 1 : 0);
 }
 
-// How far below the words in hand the word loops ask for lines.
+// How far below the words in hand the word loops ask for lines. They walk
+// from the last word towards the first, and on some processors (AMD EPYC)
+// the hardware fetches such falling streams late: asked for 4 KiB ahead, an
+// addition and a subtraction of 2^21 words took 11 % (AVX-512) and 6 %
+// (AVX2) less time; 2 KiB ahead gained nothing.
 constexpr intptr_t word_fetch_bytes = 4096;
 
 template <typename V, int K, int... I>

@@ -122,15 +122,35 @@ struct Workload {
     }
 };
 
-// One call of the routine on side k; returns its processor seconds and
-// folds its output into *hash.
-double call(const std::string& routine, const Engine& e, Workload& w, int k, uint64_t* hash) {
+enum class Routine { run, square, carry, load, words };
+
+// The routine named, or false.
+bool parse_routine(const std::string& name, Routine* routine) {
+    static const struct {
+        const char* name;
+        Routine routine;
+    } names[] = {{"run", Routine::run},
+                 {"square", Routine::square},
+                 {"carry", Routine::carry},
+                 {"load", Routine::load},
+                 {"words", Routine::words}};
+    for (const auto& n : names) {
+        if (name == n.name) {
+            *routine = n.routine;
+            return true;
+        }
+    }
+    return false;
+}
+
+// One call of the routine on side k; returns its processor seconds (a run
+// its own) and folds its output into *hash.
+double call(Routine routine, const Engine& e, Workload& w, int k, uint64_t* hash) {
     double* buffer = w.buffers[w.calls % 3];
     HpNumber* out = w.out[k];
-    if (routine == "carry") std::memcpy(buffer, w.convolution.data(), (nfft + 2) * sizeof(double));
+    if (routine == Routine::carry) std::memcpy(buffer, w.convolution.data(), (nfft + 2) * sizeof(double));
     double seconds = 0.0;
-    const double start = thread_seconds();
-    if (routine == "run") {
+    if (routine == Routine::run) {
         BenchmarkResult result;
         e.run(&result, nullptr);
         if (result.success != 1) {
@@ -139,21 +159,22 @@ double call(const std::string& routine, const Engine& e, Workload& w, int k, uin
         }
         seconds = result.elapsed_time;
         *hash = fnv(*hash, &result.digits_calculated, sizeof result.digits_calculated);
-    } else if (routine == "square") {
-        e.square(words, R, w.a, out, nfft, buffer);
-    } else if (routine == "carry") {
-        e.convolution(words, R, nfft, buffer, out);
-    } else if (routine == "load") {
-        e.load(nfft / 2 + 1, R, w.a, 0, nfft, buffer);
     } else {
-        e.add(words, R, w.a, w.b, out);
-        e.sub(words, R, out, w.b, out);
-    }
-    if (routine != "run") seconds = thread_seconds() - start;
-    if (routine == "load") {
-        *hash = fnv(*hash, buffer, (nfft + 2) * sizeof(double));
-    } else if (routine != "run") {
-        *hash = fnv(*hash, out->words, words * sizeof(int16_t));
+        const double start = thread_seconds();
+        switch (routine) {
+            case Routine::square: e.square(words, R, w.a, out, nfft, buffer); break;
+            case Routine::carry: e.convolution(words, R, nfft, buffer, out); break;
+            case Routine::load: e.load(nfft / 2 + 1, R, w.a, 0, nfft, buffer); break;
+            default:
+                e.add(words, R, w.a, w.b, out);
+                e.sub(words, R, out, w.b, out);
+        }
+        seconds = thread_seconds() - start;
+        if (routine == Routine::load) {
+            *hash = fnv(*hash, buffer, (nfft + 2) * sizeof(double));
+        } else {
+            *hash = fnv(*hash, out->words, words * sizeof(int16_t));
+        }
     }
     double* after_next = w.buffers[(w.calls + 2) % 3];
     for (int32_t i = 0; i < nfft + 2; ++i) after_next[i] += 1.0;
@@ -169,9 +190,9 @@ int main(int argc, char** argv) {
         return 1;
     }
     const Engine side[2] = {open_engine(argv[1]), open_engine(argv[2])};
-    const std::string routine = argv[3];
-    if (routine != "run" && routine != "square" && routine != "carry" && routine != "load" && routine != "words") {
-        std::fprintf(stderr, "ab_engine: unknown routine %s\n", routine.c_str());
+    Routine routine;
+    if (!parse_routine(argv[3], &routine)) {
+        std::fprintf(stderr, "ab_engine: unknown routine %s\n", argv[3]);
         return 1;
     }
     const int rounds = std::max(2, std::atoi(argv[4]));
@@ -190,7 +211,7 @@ int main(int argc, char** argv) {
         times[1].push_back(t[1]);
         ratios.push_back(t[1] / t[0]);
     }
-    const double scale = routine == "run" ? 1.0 : 1e3;
+    const double scale = routine == Routine::run ? 1.0 : 1e3;
     std::printf("%.3f %.3f %.3f\n", scale * median(times[0]), scale * median(times[1]), median(ratios));
     return hash[0] == hash[1] ? 0 : 2;
 }
