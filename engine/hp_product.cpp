@@ -143,6 +143,7 @@ struct CarryVec {
     static constexpr int L = VB / 8;
     using F = typename wv::Types<VB>::F64;
     using M = typename wv::Types<VB>::I64;
+    using U32 = typename wv::Types<VB>::U32;
     using I32 = typename wv::Types<VB>::I32q;
     using I16 = typename wv::Types<VB>::I16q;
     static_assert(L >= 4, "the digits reach three words up");
@@ -188,6 +189,24 @@ struct CarryVec {
 #endif
     }
 
+    // The sums as 16-bit words. They lie within 2R of zero, so packing
+    // with signed saturation keeps them as they are, in one instruction
+    // where truncating takes two.
+    static ENGINE_INLINE I16 words_of(F s) {
+        const I32 w = __builtin_convertvector(s, I32);
+#if ENGINE_VECTOR_ASM
+        if constexpr (VB == 32) {
+            using W = typename wv::Types<16>::I16;
+            W packed;
+            asm("vpackssdw %1, %1, %0" : "=x"(packed) : "x"(w));
+            I16 out;
+            std::memcpy(&out, &packed, sizeof out);
+            return out;
+        }
+#endif
+        return __builtin_convertvector(w, I16);
+    }
+
     // Lanes k .. k + L - 1 of the concatenation (c, p): the block c with the
     // block above it in index, p.
     template <int K, size_t... I>
@@ -218,16 +237,19 @@ struct CarryVec {
                 ri3 = splat(1.0 / (R * R * R)), sc = splat(scale);
         const F zero = splat(0.0);
         const M magnitude = M{} + INT64_MAX;
-        F r1p = zero, r2p = zero, r3p = zero;
+        F r2p = zero, q3p = zero, tp = zero;
         F q1[U], q2[U], q3[U], r1[U], r2[U];
-        // The largest magnitude so far, as bits: they order as the values
-        // do, with infinities and NaNs above every finite value.
-        M big = M{};
+        // The largest magnitude so far, as the upper halves of its bits in
+        // the odd 32-bit lanes: they order as the values do, with
+        // infinities and NaNs above every finite value, and one unsigned
+        // maximum of 32-bit lanes takes one instruction with AVX2 where one
+        // of 64-bit lanes takes two.
+        U32 big = U32{};
         F cin = zero;
         cin[L - 1] = static_cast<double>(carry_in);
         int32_t j = K - L + 1;
         for (; j - (U - 1) * L >= 2; j -= U * L) {
-            F p[U], v[U], s[U];
+            F p[U], v[U], s[U], t[U];
             if constexpr (VB == 64) {
                 for (int u = 0; u < U; ++u) wv::fetch_line(buf + (j - u * L - b), -carry_fetch_bytes);
             }
@@ -237,7 +259,7 @@ struct CarryVec {
                 p[u] = x * sc;
             }
             for (int u = 0; u < U; ++u) {
-                const M bits = __builtin_bit_cast(M, p[u]) & magnitude;
+                const U32 bits = __builtin_bit_cast(U32, __builtin_bit_cast(M, p[u]) & magnitude);
                 big = bits > big ? bits : big;
             }
             for (int u = 0; u < U; ++u) v[u] = rint(p[u]);
@@ -251,23 +273,26 @@ struct CarryVec {
             for (int u = 0; u < U; ++u) v[u] = rem(v[u], q1[u]);
             for (int u = 0; u < U; ++u) r1[u] = rem(q1[u], q2[u]);
             for (int u = 0; u < U; ++u) r2[u] = rem(q2[u], q3[u]);
+            // Digit k lands k lanes further on. r1 and q3 (shifted by two
+            // first) go together in t, which saves a shift: with AVX2 a
+            // shift by an odd number of lanes takes two instructions. The
+            // sums are of integers, exact in any order.
+            for (int u = 0; u < U; ++u) t[u] = r1[u] + shift<2>(q3[u], u == 0 ? q3p : q3[u - 1]);
             for (int u = 0; u < U; ++u) {
-                s[u] = v[u] + shift<1>(r1[u], u == 0 ? r1p : r1[u - 1]);
+                s[u] = v[u] + shift<2>(r2[u], u == 0 ? r2p : r2[u - 1]) +
+                       shift<1>(t[u], u == 0 ? tp : t[u - 1]);
             }
             for (int u = 0; u < U; ++u) {
-                s[u] += shift<2>(r2[u], u == 0 ? r2p : r2[u - 1]) + shift<3>(q3[u], u == 0 ? r3p : q3[u - 1]);
-            }
-            for (int u = 0; u < U; ++u) {
-                const I16 out = __builtin_convertvector(__builtin_convertvector(s[u], I32), I16);
+                const I16 out = words_of(s[u]);
                 std::memcpy(words + j - u * L - 1, &out, sizeof out);
             }
-            r1p = r1[U - 1];
             r2p = r2[U - 1];
-            r3p = q3[U - 1];
+            q3p = q3[U - 1];
+            tp = t[U - 1];
         }
-        int64_t largest = 0;
-        for (int l = 0; l < L; ++l) largest = big[l] > largest ? big[l] : largest;
-        if (largest > __builtin_bit_cast(int64_t, limit)) return -1;
+        uint32_t largest = 0;
+        for (int l = 1; l < 2 * L; l += 2) largest = big[l] > largest ? big[l] : largest;
+        if (largest >= static_cast<uint32_t>(__builtin_bit_cast(uint64_t, limit) >> 32)) return -1;
         j += U * L;
         if (j > K) return -1;
         *up = static_cast<int64_t>(q1[U - 1][0] + q2[U - 1][1] + q3[U - 1][2]);

@@ -27,6 +27,7 @@ struct Types;
     struct Types<B> {                                            \
         typedef int16_t I16 __attribute__((vector_size(B)));      \
         typedef uint64_t U64 __attribute__((vector_size(B)));     \
+        typedef uint32_t U32 __attribute__((vector_size(B)));     \
         typedef int64_t I64 __attribute__((vector_size(B)));      \
         typedef int16_t I16q __attribute__((vector_size(B / 4))); \
         typedef int32_t I32q __attribute__((vector_size(B / 2))); \

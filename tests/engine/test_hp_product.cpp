@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdint>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "engine/hp_product.h"
@@ -158,6 +159,48 @@ TEST(HpProduct, MulLongWithinAboutRUnitsOfTheExactProduct) {
             }
         }
         std::printf("[ measured ] R=%u: hp_mul_long deviates by at most %.0f units of the last word\n", R, worst);
+    }
+}
+
+// The carry of hp_from_convolution over integer convolution values from
+// small to just below 2^53 in magnitude, with long runs of the largest:
+// below 2^50 the vector pass takes them, above it the serial chain. Either
+// way the words are those of the exact sum, from GMP.
+TEST(HpProduct, ConvolutionCarryIsExactUpToTheLargestValues) {
+    HpRandom rnd("ConvolutionCarry");
+    constexpr uint32_t R = 10000;
+    const int64_t limit = int64_t{1} << 50;
+    for (const int32_t nfft : {64, 256, 4096}) {
+        // Position 0 is the product of leading words 1, nothing wraps, and
+        // nothing lies below the last word: the number is
+        // sum c_i R^(1 - i) over i = 1 .. nfft + 1, c_1 = 1. The values of
+        // a product's first positions are small, so that it stays below
+        // R^2: large ones start at position 6, whose carries reach no
+        // higher than position 2.
+        const int32_t K = nfft + 1, n = K + 2;
+        for (const int64_t largest : {limit / 1024, limit - 1, limit, limit + 1, 4 * limit, 8 * limit - 1}) {
+            SCOPED_TRACE(::testing::Message() << "nfft=" << nfft << " largest=" << largest);
+            for (int c = 0; c < 6; ++c) {
+                std::vector<double> buf(static_cast<size_t>(nfft) + 2, 0.0);
+                std::vector<int64_t> values(static_cast<size_t>(K) + 1, 0);
+                values[1] = 1;
+                const int32_t stretch = static_cast<int32_t>(rnd.uniform(6, nfft));
+                for (int32_t i = 2; i < 6; ++i) values[i] = rnd.uniform(0, R - 1);
+                for (int32_t i = 6; i <= nfft; ++i) {
+                    const bool at_most = i >= stretch && i < stretch + 40;
+                    const int64_t m = at_most ? largest : rnd.uniform(0, largest);
+                    values[i] = rnd.chance(50) ? m : -m;
+                }
+                mpz_class sum = 0;
+                for (int32_t i = 1; i <= K; ++i) sum = sum * R + mpz_class(std::to_string(values[i]));
+                const double half = nfft / 2;
+                buf[nfft + 1] = 1.0;
+                for (int32_t i = 1; i <= nfft; ++i) buf[i] = static_cast<double>(values[i]) * half;
+                HpPtr out = hp_make(n);
+                hp_from_convolution(n, R, nfft, buf.data(), out.get());
+                ASSERT_TRUE(rounded_value(n, R, out.get(), Exact{sum, 1 - K})) << "case " << c;
+            }
+        }
     }
 }
 
