@@ -220,8 +220,20 @@ inline void spectrum_store_q(double* data, int32_t q, ComplexOf<T> v) {
         spectrum_storev(at, __builtin_shufflevector(v.re, v.im, 0, 8, 1, 9, 2, 10, 3, 11));
         spectrum_storev(at + 8, __builtin_shufflevector(v.re, v.im, 4, 12, 5, 13, 6, 14, 7, 15));
     } else if constexpr (G == 4) {
+#if ENGINE_VECTOR_ASM
+        // Pairs within halves, then halves: four shuffles, where GCC's own
+        // choice for these two takes six.
+        T low, high, first, second;
+        asm("vunpcklpd %2, %1, %0" : "=x"(low) : "x"(v.re), "x"(v.im));
+        asm("vunpckhpd %2, %1, %0" : "=x"(high) : "x"(v.re), "x"(v.im));
+        asm("vperm2f128 $0x20, %2, %1, %0" : "=x"(first) : "x"(low), "x"(high));
+        asm("vperm2f128 $0x31, %2, %1, %0" : "=x"(second) : "x"(low), "x"(high));
+        spectrum_storev(at, first);
+        spectrum_storev(at + 4, second);
+#else
         spectrum_storev(at, __builtin_shufflevector(v.re, v.im, 0, 4, 1, 5));
         spectrum_storev(at + 4, __builtin_shufflevector(v.re, v.im, 2, 6, 3, 7));
+#endif
     } else {
         spectrum_storev(at, __builtin_shufflevector(v.re, v.im, 0, 2));
         spectrum_storev(at + 2, __builtin_shufflevector(v.re, v.im, 1, 3));

@@ -4,7 +4,8 @@
 //   ab_engine <before.so> <after.so> <routine> <rounds>
 // routine: run (whole runs), square (hp_square of 2^21 + 2 words), carry
 // (hp_from_convolution of a 2^21 transform), load (hp_load_transform of
-// 2^20 + 1 words) or words (hp_add and hp_sub of 2^21 + 2 words).
+// 2^20 + 1 words), words (hp_add and hp_sub of 2^21 + 2 words) or spectrum
+// (fft_spectrum_mul of two 2^21 spectra).
 // Prints the median time of each side and the median of the per-round
 // ratios after / before. Exit status 2 when the outputs differ, 1 on error.
 #include <dlfcn.h>
@@ -32,6 +33,7 @@ struct Engine {
     void (*load)(int32_t, uint32_t, const HpNumber*, int32_t, int32_t, double*);
     void (*convolution)(int32_t, uint32_t, int32_t, double*, HpNumber*);
     void (*square)(int32_t, uint32_t, const HpNumber*, HpNumber*, int32_t, double*);
+    void (*spectrum_mul)(int32_t, double*, double*);
     void (*run)(BenchmarkResult*, const BenchmarkProgress*);
 };
 
@@ -57,6 +59,7 @@ Engine open_engine(const char* path) {
     find(library, "_Z17hp_load_transformijPK8HpNumberiiPd", &e.load);
     find(library, "_Z19hp_from_convolutionijiPdP8HpNumber", &e.convolution);
     find(library, "_Z9hp_squareijPK8HpNumberPS_iPd", &e.square);
+    find(library, "_Z16fft_spectrum_muliPdS_", &e.spectrum_mul);
     find(library, "_Z16pi_benchmark_runP15BenchmarkResultPK17BenchmarkProgress", &e.run);
     return e;
 }
@@ -90,7 +93,7 @@ constexpr uint32_t R = 10000;
 struct Workload {
     std::mt19937_64 random{20261208};
     HpNumber *a, *b, *out[2];
-    std::vector<double> convolution;
+    std::vector<double> convolution, spectra[2];
     double* buffers[3];
     int64_t calls = 0;
 
@@ -113,6 +116,11 @@ struct Workload {
         }
         convolution[0] = 0.0;
         convolution[nfft + 1] = 3.0;
+        std::uniform_real_distribution<double> value(-1e9, 1e9);
+        for (std::vector<double>& spectrum : spectra) {
+            spectrum.resize(nfft + 2);
+            for (double& v : spectrum) v = value(random);
+        }
         for (double*& buffer : buffers) {
             // Element 1 (the transform) on a cache line, as a run lays it.
             void* block = std::aligned_alloc(64, (nfft + 16) * sizeof(double));
@@ -122,7 +130,7 @@ struct Workload {
     }
 };
 
-enum class Routine { run, square, carry, load, words };
+enum class Routine { run, square, carry, load, words, spectrum };
 
 // The routine named, or false.
 bool parse_routine(const std::string& name, Routine* routine) {
@@ -133,7 +141,8 @@ bool parse_routine(const std::string& name, Routine* routine) {
                  {"square", Routine::square},
                  {"carry", Routine::carry},
                  {"load", Routine::load},
-                 {"words", Routine::words}};
+                 {"words", Routine::words},
+                 {"spectrum", Routine::spectrum}};
     for (const auto& n : names) {
         if (name == n.name) {
             *routine = n.routine;
@@ -148,7 +157,13 @@ bool parse_routine(const std::string& name, Routine* routine) {
 double call(Routine routine, const Engine& e, Workload& w, int k, uint64_t* hash) {
     double* buffer = w.buffers[w.calls % 3];
     HpNumber* out = w.out[k];
+    // The spectrum's second operand: the buffer of the call after this one.
+    double* second = w.buffers[(w.calls + 1) % 3];
     if (routine == Routine::carry) std::memcpy(buffer, w.convolution.data(), (nfft + 2) * sizeof(double));
+    if (routine == Routine::spectrum) {
+        std::memcpy(buffer, w.spectra[0].data(), (nfft + 2) * sizeof(double));
+        std::memcpy(second, w.spectra[1].data(), (nfft + 2) * sizeof(double));
+    }
     double seconds = 0.0;
     if (routine == Routine::run) {
         BenchmarkResult result;
@@ -165,6 +180,7 @@ double call(Routine routine, const Engine& e, Workload& w, int k, uint64_t* hash
             case Routine::square: e.square(words, R, w.a, out, nfft, buffer); break;
             case Routine::carry: e.convolution(words, R, nfft, buffer, out); break;
             case Routine::load: e.load(nfft / 2 + 1, R, w.a, 0, nfft, buffer); break;
+            case Routine::spectrum: e.spectrum_mul(nfft, buffer + 1, second + 1); break;
             default:
                 e.add(words, R, w.a, w.b, out);
                 e.sub(words, R, out, w.b, out);
@@ -172,6 +188,9 @@ double call(Routine routine, const Engine& e, Workload& w, int k, uint64_t* hash
         seconds = thread_seconds() - start;
         if (routine == Routine::load) {
             *hash = fnv(*hash, buffer, (nfft + 2) * sizeof(double));
+        } else if (routine == Routine::spectrum) {
+            *hash = fnv(*hash, buffer, (nfft + 2) * sizeof(double));
+            *hash = fnv(*hash, second, (nfft + 2) * sizeof(double));
         } else {
             *hash = fnv(*hash, out->words, words * sizeof(int16_t));
         }
@@ -186,7 +205,7 @@ double call(Routine routine, const Engine& e, Workload& w, int k, uint64_t* hash
 
 int main(int argc, char** argv) {
     if (argc != 5) {
-        std::fprintf(stderr, "usage: ab_engine <before.so> <after.so> <run|square|carry|load|words> <rounds>\n");
+        std::fprintf(stderr, "usage: ab_engine <before.so> <after.so> <run|square|carry|load|words|spectrum> <rounds>\n");
         return 1;
     }
     const Engine side[2] = {open_engine(argv[1]), open_engine(argv[2])};
