@@ -189,22 +189,24 @@ struct CarryVec {
 #endif
     }
 
-    // The sums as 16-bit words. They lie within 2R of zero, so packing
-    // with signed saturation keeps them as they are, in one instruction
-    // where truncating takes two.
-    static ENGINE_INLINE I16 words_of(F s) {
-        const I32 w = __builtin_convertvector(s, I32);
+    // Stores the sums of two neighbouring blocks, `high` the block above
+    // `low` in index, as the 16-bit words at `at` (low's first). With AVX2
+    // both pack into one register: the sums lie within 2R of zero, so
+    // packing with signed saturation keeps them as they are, in one
+    // instruction for the two where truncating takes two for each.
+    static ENGINE_INLINE void store_words(F low, F high, int16_t* at) {
+        const I32 wl = __builtin_convertvector(low, I32), wh = __builtin_convertvector(high, I32);
 #if ENGINE_VECTOR_ASM
         if constexpr (VB == 32) {
-            using W = typename wv::Types<16>::I16;
-            W packed;
-            asm("vpackssdw %1, %1, %0" : "=x"(packed) : "x"(w));
-            I16 out;
-            std::memcpy(&out, &packed, sizeof out);
-            return out;
+            typename wv::Types<16>::I16 packed;
+            asm("vpackssdw %2, %1, %0" : "=x"(packed) : "x"(wl), "x"(wh));
+            std::memcpy(at, &packed, sizeof packed);
+            return;
         }
 #endif
-        return __builtin_convertvector(w, I16);
+        const I16 l = __builtin_convertvector(wl, I16), h = __builtin_convertvector(wh, I16);
+        std::memcpy(at, &l, sizeof l);
+        std::memcpy(at + L, &h, sizeof h);
     }
 
     // Lanes k .. k + L - 1 of the concatenation (c, p): the block c with the
@@ -282,10 +284,8 @@ struct CarryVec {
                 s[u] = v[u] + shift<2>(r2[u], u == 0 ? r2p : r2[u - 1]) +
                        shift<1>(t[u], u == 0 ? tp : t[u - 1]);
             }
-            for (int u = 0; u < U; ++u) {
-                const I16 out = words_of(s[u]);
-                std::memcpy(words + j - u * L - 1, &out, sizeof out);
-            }
+            static_assert(U % 2 == 0, "the blocks' words go out in pairs");
+            for (int u = 0; u < U; u += 2) store_words(s[u + 1], s[u], words + j - (u + 1) * L - 1);
             r2p = r2[U - 1];
             q3p = q3[U - 1];
             tp = t[U - 1];
