@@ -224,8 +224,8 @@ struct CarryVec {
     // 2R of zero, for i from K down to the returned j0 (blocks of L words;
     // fewer than 2L indices remain below j0 from 2); *up gets what the
     // values at j0 and above carry into index j0 - 1. Returns -1 when a
-    // value is too large (or not finite) for the doubles to stay exact,
-    // or there are too few words.
+    // value is 2^50 or more in magnitude (or not finite), where the doubles
+    // might no longer stay exact, or when there are too few words.
     static ENGINE_INLINE int32_t digits(int32_t K, int32_t b, double scale, const double* buf, int16_t* words,
                                         int64_t carry_in, int64_t* up) {
         // U neighbouring blocks a step, their operations interleaved: each
