@@ -55,8 +55,16 @@ struct Ops {
 
     static ENGINE_INLINE I16 splat(int32_t v) { return I16{} + static_cast<int16_t>(v); }
 
-    // Halving reductions: a few whole-register operations.
+    // Whether any lane is set: one vptest with AVX2, else halving
+    // reductions, a few whole-register operations.
     static ENGINE_INLINE bool any(I16 mask) {
+#if ENGINE_VECTOR_ASM
+        if constexpr (B == 32) {
+            bool none;
+            asm("vptest %1, %1" : "=@ccz"(none) : "x"(mask));
+            return !none;
+        }
+#endif
         typedef uint64_t U64x4 __attribute__((vector_size(32)));
         typedef uint64_t U64x2 __attribute__((vector_size(16)));
         const U64 u = __builtin_bit_cast(U64, mask);
@@ -90,14 +98,16 @@ struct Ops {
     // the carry passes through all of them and comes in `within`.
     static ENGINE_INLINE bool block_carries(I16 next_generates, I16 propagates, int32_t carry_in, I16* within,
                                             I16* entering) {
-        // Whether word 0 propagates does not matter inside the block.
-        I16 inner = propagates;
-        inner[0] = 0;
+        // Whether word 0 propagates does not matter inside the block. Lanes
+        // are cleared by masks: setting one lane of an AVX2 register takes
+        // three instructions.
+        I16 but_first = splat(-1), but_last = splat(-1);
+        but_first[0] = 0;
+        but_last[lanes - 1] = 0;
+        const I16 inner = propagates & but_first;
         const I16 none = splat(0);
         if (!any(inner)) {
-            I16 c = -next_generates;
-            c[lanes - 1] = 0;
-            *within = c;
+            *within = -next_generates & but_last;
             I16 e = none;
             e[lanes - 1] = static_cast<int16_t>(carry_in);
             *entering = e;
