@@ -10,7 +10,6 @@
 #include <cstdio>
 #include <cstdint>
 #include <cstring>
-#include <string>
 #include <vector>
 
 #include "engine/hp_product.h"
@@ -192,7 +191,7 @@ TEST(HpProduct, ConvolutionCarryIsExactUpToTheLargestValues) {
                     values[i] = rnd.chance(50) ? m : -m;
                 }
                 mpz_class sum = 0;
-                for (int32_t i = 1; i <= K; ++i) sum = sum * R + mpz_class(std::to_string(values[i]));
+                for (int32_t i = 1; i <= K; ++i) sum = sum * R + static_cast<long>(values[i]);
                 const double half = nfft / 2;
                 buf[nfft + 1] = 1.0;
                 for (int32_t i = 1; i <= nfft; ++i) buf[i] = static_cast<double>(values[i]) * half;
