@@ -12,7 +12,7 @@ template <int B>
 ENGINE_INLINE void fft_spectrum_square_impl(int32_t nfft, double* data) {
     const int32_t half = nfft / 2;
     spectrum_store(data, half / 2, spectrum_sqr(spectrum_load(data, half / 2)));
-    spectrum_for_each_pair_grouped<B / 8>(nfft, [data](int32_t p, int32_t q, auto wr, auto wi) {
+    spectrum_for_each_pair_grouped<B / 8, true>(nfft, [data](int32_t p, int32_t q, auto wr, auto wi) {
         using T = decltype(wr);
         spectrum_prefetch(p, q, T{}, data);
         Z<T> xp = spectrum_load_p(data, p, T{}), xq = spectrum_load_q(data, q, T{});
@@ -29,7 +29,7 @@ template <int B>
 ENGINE_INLINE void fft_spectrum_square_split_impl(int32_t nfft, double* data) {
     const int32_t half = nfft / 2;
     spectrum_store(data, half / 2, spectrum_sqr(spectrum_load(data, half / 2)));
-    spectrum_for_each_pair_grouped<B / 8>(nfft, [data](int32_t p, int32_t q, auto wr, auto wi) {
+    spectrum_for_each_pair_grouped<B / 8, true>(nfft, [data](int32_t p, int32_t q, auto wr, auto wi) {
         using T = decltype(wr);
         spectrum_prefetch(p, q, T{}, data);
         Z<T> xp = spectrum_sqr(spectrum_load_p(data, p, T{}));

@@ -229,11 +229,12 @@ TEST(HpProduct, RunLength) {
 }
 
 // The spectrum kernels walk the pairs G blocks at a time, the blocks'
-// recurrences side by side in the lanes of vectors; each pair must still be
+// recurrences side by side in the lanes of vectors, and with Ahead build the
+// next blocks' twiddles while visiting these; each pair must still be
 // visited once, with the twiddle of the plain walk to the last bit.
-template <int G>
+template <int G, bool Ahead>
 void expect_grouped_walk_matches(int32_t n) {
-    SCOPED_TRACE(::testing::Message() << "n=" << n << " G=" << G);
+    SCOPED_TRACE(::testing::Message() << "n=" << n << " G=" << G << " ahead=" << Ahead);
     const int32_t pairs = n / 4;
     std::vector<double> want_re(static_cast<size_t>(pairs)), want_im(static_cast<size_t>(pairs));
     fft_for_each_split_pair(n, [&](int32_t p, int32_t, double wr, double wi) {
@@ -253,7 +254,7 @@ void expect_grouped_walk_matches(int32_t n) {
             ++wrong;
         }
     };
-    spectrum_for_each_pair_grouped<G>(n, [&](int32_t p, int32_t q, auto wr, auto wi) {
+    spectrum_for_each_pair_grouped<G, Ahead>(n, [&](int32_t p, int32_t q, auto wr, auto wi) {
         if constexpr (sizeof(wr) == sizeof(double)) {
             check(p, q, wr, wi);
         } else {
@@ -268,9 +269,12 @@ TEST(HpProduct, GroupedPairWalkGivesThePlainWalksTwiddles) {
     // Walks of 4, 8 and 16 blocks, the shortest taken in blocks for G = 2,
     // 4 and 8 (shorter ones go pair by pair), a longer one, the run's.
     for (const int32_t n : {1 << 11, 1 << 12, 1 << 13, 1 << 16, kRunTransform}) {
-        expect_grouped_walk_matches<2>(n);
-        expect_grouped_walk_matches<4>(n);
-        expect_grouped_walk_matches<8>(n);
+        expect_grouped_walk_matches<2, false>(n);
+        expect_grouped_walk_matches<4, false>(n);
+        expect_grouped_walk_matches<8, false>(n);
+        expect_grouped_walk_matches<2, true>(n);
+        expect_grouped_walk_matches<4, true>(n);
+        expect_grouped_walk_matches<8, true>(n);
     }
 }
 
