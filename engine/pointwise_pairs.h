@@ -320,8 +320,8 @@ inline void spectrum_transpose(V* v) {
 // sum), and built on its own a table took about half of a kernel's time in
 // cache (AVX-512). With Ahead, the table of the next G blocks is built G
 // steps at a time between the visits of this table's groups, where the
-// steps overlap with the visits' work: the square kernels took about a
-// fifth less time (AMD EPYC, AVX-512; AVX2 alike before and after). Kernels
+// steps overlap with the visits' work: fft_spectrum_square_split took about
+// a fifth less time (AMD EPYC, AVX-512; AVX2 alike before and after). Kernels
 // over two arrays of 2^21 doubles wait on memory instead, and the steps in
 // their loop made them slower, so they build each table before visiting it.
 template <int G, bool Ahead = false, class Body>
