@@ -1,0 +1,105 @@
+// The spectrum kernels of the products, timed per pair of values at lengths
+// that fit in L2, in L3, and at a run's full 2^21 doubles. About the same time
+// per pair at every length means a kernel is bound by its own work; more at
+// 2^21 means it waits for memory, and only then could merging it into a
+// neighbouring pass over the arrays pay. Compare the medians:
+//   bench_spectrum_kernels --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
+// NUMERA_ENGINE_ISA=v3 or base times a narrower path; the rows are labelled
+// with the path in use.
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <cstdint>
+#include <cstring>
+#include <random>
+#include <vector>
+
+#include "engine/engine_isa.h"
+#include "engine/fft_pointwise.h"
+#include "engine/run_pages.h"
+
+namespace {
+
+// Two transform arrays placed as a run places its work areas, and the values
+// every call starts from: the kernels change their arrays, and values grown
+// over many calls would end in infinities.
+class Spectra {
+public:
+    explicit Spectra(int32_t nfft) : nfft_(nfft), fresh_(2 * static_cast<size_t>(nfft)) {
+        std::mt19937_64 gen(42);
+        std::uniform_real_distribution<double> dist(-1.0, 1.0);
+        for (double& v : fresh_) v = dist(gen);
+        first_ = static_cast<double*>(pi_pages_allocate(bytes()));
+        second_ = static_cast<double*>(pi_pages_allocate(bytes()));
+    }
+    ~Spectra() {
+        pi_pages_release(first_);
+        pi_pages_release(second_);
+    }
+    Spectra(const Spectra&) = delete;
+    Spectra& operator=(const Spectra&) = delete;
+
+    bool ready() const { return first_ != nullptr && second_ != nullptr; }
+    void refresh() {
+        std::memcpy(first_, fresh_.data(), bytes());
+        std::memcpy(second_, fresh_.data() + nfft_, bytes());
+    }
+    double* first() { return first_; }
+    double* second() { return second_; }
+
+private:
+    size_t bytes() const { return static_cast<size_t>(nfft_) * sizeof(double); }
+
+    int32_t nfft_;
+    std::vector<double> fresh_;
+    double* first_ = nullptr;
+    double* second_ = nullptr;
+};
+
+// Only the kernel's call is timed; the refresh before it is not.
+template <class Kernel>
+void time_kernel(benchmark::State& state, Kernel kernel) {
+    const auto nfft = static_cast<int32_t>(state.range(0));
+    Spectra spectra(nfft);
+    if (!spectra.ready()) {
+        state.SkipWithError("no memory for the arrays");
+        return;
+    }
+    for (auto _ : state) {
+        spectra.refresh();
+        const auto start = std::chrono::steady_clock::now();
+        kernel(nfft, spectra.first(), spectra.second());
+        const auto stop = std::chrono::steady_clock::now();
+        benchmark::ClobberMemory();
+        state.SetIterationTime(std::chrono::duration<double>(stop - start).count());
+    }
+    const double pairs = static_cast<double>(nfft / 4);
+    state.counters["per_pair"] = benchmark::Counter(pairs * static_cast<double>(state.iterations()),
+                                                    benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    state.SetLabel(engine_isa_name(engine_isa()));
+}
+
+void BM_spectrum_mul(benchmark::State& state) {
+    time_kernel(state, [](int32_t nfft, double* a, double* b) { fft_spectrum_mul(nfft, a, b); });
+}
+
+void BM_spectrum_mul_split(benchmark::State& state) {
+    time_kernel(state, [](int32_t nfft, double* a, double* b) { fft_spectrum_mul_split(nfft, a, b); });
+}
+
+void BM_spectrum_square_split(benchmark::State& state) {
+    time_kernel(state, [](int32_t nfft, double* a, double*) { fft_spectrum_square_split(nfft, a); });
+}
+
+void lengths(benchmark::internal::Benchmark* b) {
+    for (int64_t nfft : {int64_t{1} << 14, int64_t{1} << 17, int64_t{1} << 21}) b->Arg(nfft);
+    b->UseManualTime()->Unit(benchmark::kMicrosecond);
+}
+
+BENCHMARK(BM_spectrum_mul)->Apply(lengths);
+BENCHMARK(BM_spectrum_mul_split)->Apply(lengths);
+BENCHMARK(BM_spectrum_square_split)->Apply(lengths);
+
+}  // namespace
+
+BENCHMARK_MAIN();
