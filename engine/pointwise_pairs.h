@@ -321,9 +321,10 @@ inline void spectrum_transpose(V* v) {
 // cache (AVX-512). With Ahead, the table of the next G blocks is built G
 // steps at a time between the visits of this table's groups, where the
 // steps overlap with the visits' work: fft_spectrum_square_split took about
-// a fifth less time (AMD EPYC, AVX-512; AVX2 alike before and after). Kernels
-// over two arrays of 2^21 doubles wait on memory instead, and the steps in
-// their loop made them slower, so they build each table before visiting it.
+// a fifth less time (AMD EPYC, AVX-512; AVX2 alike before and after). The
+// kernels over two or three arrays took longer with the steps in their loop,
+// in cache as at 2^21 doubles (fft_spectrum_mul about 1.2 to 1.4 times as
+// long at 2^14), so they build each table before visiting it.
 template <int G, bool Ahead = false, class Body>
 inline void spectrum_for_each_pair_grouped(int32_t n, Body&& body) {
     using T = typename PairVector<G>::type;

@@ -23,21 +23,21 @@ namespace {
 // Two transform arrays placed as a run places its work areas, and the values
 // every call starts from: the kernels change their arrays, and values grown
 // over many calls would end in infinities.
-class Spectra {
+class KernelArrays {
 public:
-    explicit Spectra(int32_t nfft) : nfft_(nfft), fresh_(2 * static_cast<size_t>(nfft)) {
+    explicit KernelArrays(int32_t nfft) : nfft_(nfft), fresh_(2 * static_cast<size_t>(nfft)) {
         std::mt19937_64 gen(42);
         std::uniform_real_distribution<double> dist(-1.0, 1.0);
         for (double& v : fresh_) v = dist(gen);
         first_ = static_cast<double*>(pi_pages_allocate(bytes()));
         second_ = static_cast<double*>(pi_pages_allocate(bytes()));
     }
-    ~Spectra() {
+    ~KernelArrays() {
         pi_pages_release(first_);
         pi_pages_release(second_);
     }
-    Spectra(const Spectra&) = delete;
-    Spectra& operator=(const Spectra&) = delete;
+    KernelArrays(const KernelArrays&) = delete;
+    KernelArrays& operator=(const KernelArrays&) = delete;
 
     bool ready() const { return first_ != nullptr && second_ != nullptr; }
     void refresh() {
@@ -60,15 +60,15 @@ private:
 template <class Kernel>
 void time_kernel(benchmark::State& state, Kernel kernel) {
     const auto nfft = static_cast<int32_t>(state.range(0));
-    Spectra spectra(nfft);
-    if (!spectra.ready()) {
+    KernelArrays arrays(nfft);
+    if (!arrays.ready()) {
         state.SkipWithError("no memory for the arrays");
         return;
     }
     for (auto _ : state) {
-        spectra.refresh();
+        arrays.refresh();
         const auto start = std::chrono::steady_clock::now();
-        kernel(nfft, spectra.first(), spectra.second());
+        kernel(nfft, arrays.first(), arrays.second());
         const auto stop = std::chrono::steady_clock::now();
         benchmark::ClobberMemory();
         state.SetIterationTime(std::chrono::duration<double>(stop - start).count());
