@@ -7,6 +7,9 @@
 //
 // All take nfft >= 4 (nothing to do below 8 but the middle value) and data
 // pointers to the first transform value (element [1] of a product buffer).
+// A split spectrum or an unmerged product that a kernel leaves behind is in
+// the kernels' own order (see spectrum_load_held_p), for a kernel of the
+// same nfft in the same process to read, not in (re, im) order.
 #pragma once
 
 #include <cstdint>

@@ -9,7 +9,9 @@
 // A buffer takes at most h = nfft/2 + 1 words of one factor. After hp_mul or
 // hp_mul_transformed, the first buffer is a "held spectrum" of its factor
 // (exponent, DC pair, split spectrum, leading word) that later products with
-// the same factor reuse instead of transforming it again.
+// the same factor and nfft reuse instead of transforming it again. The split
+// spectrum is stored in the order of the spectrum kernels' vectors, which
+// only they read.
 //
 // Conventions are those of hp_number.h: out may be any input number; a factor
 // of n words contributes only its leading h words. Unlike the word

@@ -240,6 +240,53 @@ inline void spectrum_store_q(double* data, int32_t q, ComplexOf<T> v) {
     }
 }
 
+// A split spectrum that one kernel keeps for a later one (a held spectrum,
+// or a product not yet merged) is stored in the order of the lanes: a group
+// of G pairs as its G real parts and then its G imaginary parts, in the same
+// 2G doubles the group takes in (re, im) order. That spares the two
+// permutes of each load and each store. Single pairs stay in (re, im) order.
+// Only the kernels read such an array, with the nfft and the path that wrote
+// it, so they visit the same groups.
+inline ComplexOf<double> spectrum_load_held_p(const double* data, int32_t p, double) {
+    return spectrum_load_p(data, p, 0.0);
+}
+inline ComplexOf<double> spectrum_load_held_q(const double* data, int32_t q, double) {
+    return spectrum_load_q(data, q, 0.0);
+}
+inline void spectrum_store_held_p(double* data, int32_t p, ComplexOf<double> v) {
+    spectrum_store_p(data, p, v);
+}
+inline void spectrum_store_held_q(double* data, int32_t q, ComplexOf<double> v) {
+    spectrum_store_q(data, q, v);
+}
+
+template <class T>
+inline ComplexOf<T> spectrum_load_held_p(const double* data, int32_t p, T) {
+    constexpr int G = sizeof(T) / sizeof(double);
+    const double* at = data + 2 * (p - G + 1);
+    return {spectrum_loadv<T>(at), spectrum_loadv<T>(at + G)};
+}
+template <class T>
+inline ComplexOf<T> spectrum_load_held_q(const double* data, int32_t q, T) {
+    constexpr int G = sizeof(T) / sizeof(double);
+    const double* at = data + 2 * q;
+    return {spectrum_loadv<T>(at), spectrum_loadv<T>(at + G)};
+}
+template <class T>
+inline void spectrum_store_held_p(double* data, int32_t p, ComplexOf<T> v) {
+    constexpr int G = sizeof(T) / sizeof(double);
+    double* at = data + 2 * (p - G + 1);
+    spectrum_storev(at, v.re);
+    spectrum_storev(at + G, v.im);
+}
+template <class T>
+inline void spectrum_store_held_q(double* data, int32_t q, ComplexOf<T> v) {
+    constexpr int G = sizeof(T) / sizeof(double);
+    double* at = data + 2 * q;
+    spectrum_storev(at, v.re);
+    spectrum_storev(at + G, v.im);
+}
+
 // How far ahead of the pair walk the lines of both streams are requested.
 // The walk reads the lower half downward and the upper half upward, and the
 // hardware alone keeps neither ahead: with the hint on both, a spectrum

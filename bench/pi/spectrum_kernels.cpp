@@ -1,4 +1,4 @@
-// The spectrum kernels of the products, timed per pair of values at lengths
+// Four spectrum kernels of the products, timed per pair of values at lengths
 // that fit in L2, in L3, and at a run's full 2^21 doubles. About the same time
 // per pair at every length means a kernel is bound by its own work; more at
 // 2^21 means it waits for memory, and only then could merging it into a
@@ -20,32 +20,36 @@
 
 namespace {
 
-// Two transform arrays placed as a run places its work areas, and the values
+// Three transform arrays placed as a run places its work areas, and the values
 // every call starts from: the kernels change their arrays, and values grown
 // over many calls would end in infinities.
 class KernelArrays {
 public:
-    explicit KernelArrays(int32_t nfft) : nfft_(nfft), fresh_(2 * static_cast<size_t>(nfft)) {
+    explicit KernelArrays(int32_t nfft) : nfft_(nfft), fresh_(3 * static_cast<size_t>(nfft)) {
         std::mt19937_64 gen(42);
         std::uniform_real_distribution<double> dist(-1.0, 1.0);
         for (double& v : fresh_) v = dist(gen);
         first_ = static_cast<double*>(pi_pages_allocate(bytes()));
         second_ = static_cast<double*>(pi_pages_allocate(bytes()));
+        third_ = static_cast<double*>(pi_pages_allocate(bytes()));
     }
     ~KernelArrays() {
         pi_pages_release(first_);
         pi_pages_release(second_);
+        pi_pages_release(third_);
     }
     KernelArrays(const KernelArrays&) = delete;
     KernelArrays& operator=(const KernelArrays&) = delete;
 
-    bool ready() const { return first_ != nullptr && second_ != nullptr; }
+    bool ready() const { return first_ != nullptr && second_ != nullptr && third_ != nullptr; }
     void refresh() {
         std::memcpy(first_, fresh_.data(), bytes());
         std::memcpy(second_, fresh_.data() + nfft_, bytes());
+        std::memcpy(third_, fresh_.data() + 2 * static_cast<size_t>(nfft_), bytes());
     }
     double* first() { return first_; }
     double* second() { return second_; }
+    double* third() { return third_; }
 
 private:
     size_t bytes() const { return static_cast<size_t>(nfft_) * sizeof(double); }
@@ -54,6 +58,7 @@ private:
     std::vector<double> fresh_;
     double* first_ = nullptr;
     double* second_ = nullptr;
+    double* third_ = nullptr;
 };
 
 // Only the kernel's call is timed; the refresh before it is not.
@@ -68,7 +73,7 @@ void time_kernel(benchmark::State& state, Kernel kernel) {
     for (auto _ : state) {
         arrays.refresh();
         const auto start = std::chrono::steady_clock::now();
-        kernel(nfft, arrays.first(), arrays.second());
+        kernel(nfft, arrays.first(), arrays.second(), arrays.third());
         const auto stop = std::chrono::steady_clock::now();
         benchmark::ClobberMemory();
         state.SetIterationTime(std::chrono::duration<double>(stop - start).count());
@@ -80,15 +85,24 @@ void time_kernel(benchmark::State& state, Kernel kernel) {
 }
 
 void BM_spectrum_mul(benchmark::State& state) {
-    time_kernel(state, [](int32_t nfft, double* a, double* b) { fft_spectrum_mul(nfft, a, b); });
+    time_kernel(state, [](int32_t nfft, double* a, double* b, double*) { fft_spectrum_mul(nfft, a, b); });
 }
 
 void BM_spectrum_mul_split(benchmark::State& state) {
-    time_kernel(state, [](int32_t nfft, double* a, double* b) { fft_spectrum_mul_split(nfft, a, b); });
+    time_kernel(state,
+                [](int32_t nfft, double* a, double* b, double*) { fft_spectrum_mul_split(nfft, a, b); });
 }
 
 void BM_spectrum_square_split(benchmark::State& state) {
-    time_kernel(state, [](int32_t nfft, double* a, double*) { fft_spectrum_square_split(nfft, a); });
+    time_kernel(state, [](int32_t nfft, double* a, double*, double*) { fft_spectrum_square_split(nfft, a); });
+}
+
+// The last pass of a long product: a fresh spectrum split, times a held
+// one, added to a held product and merged; the middle value is the caller's.
+void BM_spectrum_mul_add_merge(benchmark::State& state) {
+    time_kernel(state, [](int32_t nfft, double* a, double* b, double* c) {
+        spectrum_pairs_mul_add_merge(nfft, a, b, c);
+    });
 }
 
 void lengths(benchmark::internal::Benchmark* b) {
@@ -99,6 +113,7 @@ void lengths(benchmark::internal::Benchmark* b) {
 BENCHMARK(BM_spectrum_mul)->Apply(lengths);
 BENCHMARK(BM_spectrum_mul_split)->Apply(lengths);
 BENCHMARK(BM_spectrum_square_split)->Apply(lengths);
+BENCHMARK(BM_spectrum_mul_add_merge)->Apply(lengths);
 
 }  // namespace
 
