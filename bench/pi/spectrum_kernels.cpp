@@ -1,13 +1,15 @@
-// Four spectrum kernels of the products, timed per pair of values at lengths
-// that fit in L2, in L3, and at a run's full 2^21 doubles. About the same time
-// per pair at every length means a kernel is bound by its own work; more at
-// 2^21 means it waits for memory, and only then could merging it into a
-// neighbouring pass over the arrays pay. Compare the medians:
+// The kernels of the products' pointwise passes, timed per pair of values at
+// lengths that fit in L2, in L3, and at a run's full 2^21 doubles. About the
+// same time per pair at every length means a kernel is bound by its own
+// work; more at 2^21 means it waits for memory, and only then could merging
+// it into a neighbouring pass over the arrays pay. Compare the medians:
 //   bench_spectrum_kernels --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
 // NUMERA_ENGINE_ISA=v3 or base times a narrower path; the rows are labelled
 // with the path in use.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
+#include <array>
 #include <chrono>
 #include <cstdint>
 #include <cstring>
@@ -20,45 +22,41 @@
 
 namespace {
 
-// Three transform arrays placed as a run places its work areas, and the values
-// every call starts from: the kernels change their arrays, and values grown
-// over many calls would end in infinities.
+// The transform arrays a kernel works on, each on pages of its own as in a
+// run, and the values every call starts from: the kernels change their
+// arrays, and values grown over many calls would end in infinities.
 class KernelArrays {
 public:
-    explicit KernelArrays(int32_t nfft) : nfft_(nfft), fresh_(3 * static_cast<size_t>(nfft)) {
+    static constexpr int count = 3;
+
+    explicit KernelArrays(int32_t nfft) : nfft_(nfft), fresh_(count * static_cast<size_t>(nfft)) {
         std::mt19937_64 gen(42);
         std::uniform_real_distribution<double> dist(-1.0, 1.0);
         for (double& v : fresh_) v = dist(gen);
-        first_ = static_cast<double*>(pi_pages_allocate(bytes()));
-        second_ = static_cast<double*>(pi_pages_allocate(bytes()));
-        third_ = static_cast<double*>(pi_pages_allocate(bytes()));
+        for (double*& a : arrays_) a = static_cast<double*>(pi_pages_allocate(bytes()));
     }
     ~KernelArrays() {
-        pi_pages_release(first_);
-        pi_pages_release(second_);
-        pi_pages_release(third_);
+        for (double* a : arrays_) pi_pages_release(a);
     }
     KernelArrays(const KernelArrays&) = delete;
     KernelArrays& operator=(const KernelArrays&) = delete;
 
-    bool ready() const { return first_ != nullptr && second_ != nullptr && third_ != nullptr; }
-    void refresh() {
-        std::memcpy(first_, fresh_.data(), bytes());
-        std::memcpy(second_, fresh_.data() + nfft_, bytes());
-        std::memcpy(third_, fresh_.data() + 2 * static_cast<size_t>(nfft_), bytes());
+    bool ready() const {
+        return std::all_of(arrays_.begin(), arrays_.end(), [](const double* a) { return a != nullptr; });
     }
-    double* first() { return first_; }
-    double* second() { return second_; }
-    double* third() { return third_; }
+    void refresh() {
+        for (int i = 0; i < count; ++i) {
+            std::memcpy(arrays_[i], fresh_.data() + i * static_cast<size_t>(nfft_), bytes());
+        }
+    }
+    double* operator[](int i) { return arrays_[i]; }
 
 private:
     size_t bytes() const { return static_cast<size_t>(nfft_) * sizeof(double); }
 
     int32_t nfft_;
     std::vector<double> fresh_;
-    double* first_ = nullptr;
-    double* second_ = nullptr;
-    double* third_ = nullptr;
+    std::array<double*, count> arrays_{};
 };
 
 // Only the kernel's call is timed; the refresh before it is not.
@@ -73,7 +71,7 @@ void time_kernel(benchmark::State& state, Kernel kernel) {
     for (auto _ : state) {
         arrays.refresh();
         const auto start = std::chrono::steady_clock::now();
-        kernel(nfft, arrays.first(), arrays.second(), arrays.third());
+        kernel(nfft, arrays[0], arrays[1], arrays[2]);
         const auto stop = std::chrono::steady_clock::now();
         benchmark::ClobberMemory();
         state.SetIterationTime(std::chrono::duration<double>(stop - start).count());
@@ -97,8 +95,9 @@ void BM_spectrum_square_split(benchmark::State& state) {
     time_kernel(state, [](int32_t nfft, double* a, double*, double*) { fft_spectrum_square_split(nfft, a); });
 }
 
-// The last pass of a long product: a fresh spectrum split, times a held
-// one, added to a held product and merged; the middle value is the caller's.
+// The long product's last pass over the pairs: it splits a newly transformed
+// factor, multiplies it by a held factor, adds the held cross product and
+// merges the sum.
 void BM_spectrum_mul_add_merge(benchmark::State& state) {
     time_kernel(state, [](int32_t nfft, double* a, double* b, double* c) {
         spectrum_pairs_mul_add_merge(nfft, a, b, c);
