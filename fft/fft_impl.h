@@ -471,23 +471,31 @@ FFT_INLINE void transpose(v4* r) {
     r[3] = __builtin_shufflevector(t1, t3, 4, 5, 6, 7, 12, 13, 14, 15);
 }
 
+// Values c .. c+w-1 of w blocks (w = lanes per vector), value c + j of
+// block l in lane l of v[j], and back.
+template <class V>
+FFT_INLINE void load_chunk(const double* base, int32_t stride, int c, V* v) {
+    constexpr int w = lanes<V> / 2;
+    for (int l = 0; l < w; ++l) v[l] = load<V>(base + l * stride + 2 * c);
+    transpose(v);
+}
+
+template <class V>
+FFT_INLINE void store_chunk(double* base, int32_t stride, int c, V* v) {
+    constexpr int w = lanes<V> / 2;
+    transpose(v);
+    for (int l = 0; l < w; ++l) store(base + l * stride + 2 * c, v[l]);
+}
+
 // Value j of block l (blocks stride doubles apart) lands in lane l of v[j].
 template <class V, int Count>
 FFT_INLINE void load_blocks(const double* base, int32_t stride, V* v) {
-    constexpr int w = lanes<V> / 2;
-    for (int c = 0; c < Count; c += w) {
-        for (int l = 0; l < w; ++l) v[c + l] = load<V>(base + l * stride + 2 * c);
-        transpose(v + c);
-    }
+    for (int c = 0; c < Count; c += lanes<V> / 2) load_chunk(base, stride, c, v + c);
 }
 
 template <class V, int Count>
 FFT_INLINE void store_blocks(double* base, int32_t stride, V* v) {
-    constexpr int w = lanes<V> / 2;
-    for (int c = 0; c < Count; c += w) {
-        transpose(v + c);
-        for (int l = 0; l < w; ++l) store(base + l * stride + 2 * c, v[c + l]);
-    }
+    for (int c = 0; c < Count; c += lanes<V> / 2) store_chunk(base, stride, c, v + c);
 }
 
 // Lanes whose bit is set in Odd take b, the others a.
@@ -497,30 +505,63 @@ FFT_INLINE V select_impl(V a, V b, std::index_sequence<J...>) {
     return __builtin_shufflevector(a, b, (((Odd >> (J / 2)) & 1u) ? J + n : J)...);
 }
 
+// The 16-point kernels (core16, core16_odd) on w blocks in two sweeps: the
+// first level's butterflies w at a time, as the loads bring their values in,
+// then the four-point transforms one at a time. Sixteen vectors do not fit
+// in sixteen registers with the temporaries of a level, and the compiler's
+// own spills of the whole kernel cost more than these stores of its middle.
+// The same operations on every value as core16 and core16_odd.
+template <class V, bool Odd>
+FFT_INLINE void kernel16_swept(double* base, int32_t stride) {
+    constexpr int w = lanes<V> / 2;
+    V t[16];
+    [&]<std::size_t... C>(std::index_sequence<C...>) {
+        ([&] {
+            constexpr int c = static_cast<int>(C) * w;
+            V y[4][w];  // y[r][l]: value c + l + 4r
+            for (int r = 0; r < 4; ++r) load_chunk(base, stride, c + 4 * r, y[r]);
+            [&]<std::size_t... L>(std::index_sequence<L...>) {
+                (first_level16<c + static_cast<int>(L), Odd>(y[0][L], y[1][L], y[2][L], y[3][L]), ...);
+            }(std::make_index_sequence<w>{});
+            for (int r = 0; r < 4; ++r) {
+                for (int l = 0; l < w; ++l) t[c + l + 4 * r] = y[r][l];
+            }
+        }(), ...);
+    }(std::make_index_sequence<4 / w>{});
+    for (int g = 0; g < 4; ++g) {
+        second_level16<Odd>(g, t);
+        for (int c = 0; c < 4; c += w) store_chunk(base, stride, 4 * g + c, t + 4 * g + c);
+    }
+}
+
 // Kernels of one sub-block from each of W quarters, lane l holding quarter l;
 // bit l of Odd marks the lanes whose sub-block is odd.
 template <class V, int Count, unsigned Odd>
 FFT_INLINE void kernel_lanes(double* base, int32_t stride) {
     constexpr unsigned all = (1u << (lanes<V> / 2)) - 1;
-    V v[Count];
-    load_blocks<V, Count>(base, stride, v);
-    if constexpr (Odd == 0) {
-        if constexpr (Count == 8) core8(v); else core16(v);
-    } else if constexpr (Odd == all) {
-        if constexpr (Count == 8) core8_odd(v); else core16_odd(v);
+    if constexpr (Count == 16 && vector_registers < 32 && (Odd == 0 || Odd == all)) {
+        kernel16_swept<V, Odd != 0>(base, stride);
     } else {
-        V u[Count];
-        for (int j = 0; j < Count; ++j) u[j] = v[j];
-        if constexpr (Count == 8) {
-            core8(v);
-            core8_odd(u);
+        V v[Count];
+        load_blocks<V, Count>(base, stride, v);
+        if constexpr (Odd == 0) {
+            if constexpr (Count == 8) core8(v); else core16(v);
+        } else if constexpr (Odd == all) {
+            if constexpr (Count == 8) core8_odd(v); else core16_odd(v);
         } else {
-            core16(v);
-            core16_odd(u);
+            V u[Count];
+            for (int j = 0; j < Count; ++j) u[j] = v[j];
+            if constexpr (Count == 8) {
+                core8(v);
+                core8_odd(u);
+            } else {
+                core16(v);
+                core16_odd(u);
+            }
+            for (int j = 0; j < Count; ++j) v[j] = select_impl<Odd>(v[j], u[j], lane_seq<V>{});
         }
-        for (int j = 0; j < Count; ++j) v[j] = select_impl<Odd>(v[j], u[j], lane_seq<V>{});
+        store_blocks<V, Count>(base, stride, v);
     }
-    store_blocks<V, Count>(base, stride, v);
 }
 
 // kernel_lanes, but a vector of two lanes of different kinds goes through

@@ -44,6 +44,14 @@ inline constexpr bool fused = true;
 inline constexpr bool fused = false;
 #endif
 
+// Vector registers of the target. The 16-point kernels on several blocks at
+// once hold sixteen vectors, which fit in 32 registers but not in 16.
+#if defined(__AVX512F__) || defined(__aarch64__)
+inline constexpr int vector_registers = 32;
+#else
+inline constexpr int vector_registers = 16;
+#endif
+
 typedef double v1 __attribute__((vector_size(16)));
 typedef double v2 __attribute__((vector_size(32)));
 typedef double v4 __attribute__((vector_size(64)));
@@ -336,39 +344,62 @@ FFT_INLINE void core8_odd(V* v) {
     dft2_odd(v[6], v[7]);
 }
 
-// 16-point plain transform of v[0..15], output at bit-reversed positions.
-template <class V>
-FFT_INLINE void core16(V* v) {
-    butterfly_plain0(v[0], v[4], v[8], v[12]);
-    butterfly_plain(v[1], v[5], v[9], v[13], make_twiddle<V>(cos_pi8, sin_pi8),
-                    make_twiddle<V>(sin_pi8, cos_pi8));
-    butterfly_plain(v[2], v[6], v[10], v[14], make_twiddle<V>(sqrt_half, sqrt_half),
-                    make_twiddle<V>(-sqrt_half, sqrt_half));
-    butterfly_plain(v[3], v[7], v[11], v[15], make_twiddle<V>(sin_pi8, cos_pi8),
-                    make_twiddle<V>(-cos_pi8, -sin_pi8));
-    dft4_plain(v);
-    dft4_odd(v + 4);
-    dft4_plain(v + 8);
-    dft4_plain(v + 12);
+// The 16-point transforms in two levels: butterfly J (0..3) of the first
+// level acts on v[J], v[J+4], v[J+8], v[J+12]; four-point transform G of the
+// second on v[4G .. 4G+3]. Odd selects the odd transform.
+template <int J, bool Odd, class V>
+FFT_INLINE void first_level16(V& a, V& b, V& c, V& d) {
+    if constexpr (!Odd && J == 0) {
+        butterfly_plain0(a, b, c, d);
+    } else if constexpr (!Odd && J == 1) {
+        butterfly_plain(a, b, c, d, make_twiddle<V>(cos_pi8, sin_pi8), make_twiddle<V>(sin_pi8, cos_pi8));
+    } else if constexpr (!Odd && J == 2) {
+        butterfly_plain(a, b, c, d, make_twiddle<V>(sqrt_half, sqrt_half),
+                        make_twiddle<V>(-sqrt_half, sqrt_half));
+    } else if constexpr (!Odd && J == 3) {
+        butterfly_plain(a, b, c, d, make_twiddle<V>(sin_pi8, cos_pi8), make_twiddle<V>(-cos_pi8, -sin_pi8));
+    } else if constexpr (J == 0) {
+        butterfly_odd0(a, b, c, d);
+    } else if constexpr (J == 1) {
+        butterfly_odd(a, b, c, d, make_twiddle<V>(cos_pi16, sin_pi16), make_twiddle<V>(sin_3pi16, cos_3pi16),
+                      make_twiddle<V>(cos_3pi16, sin_3pi16), make_twiddle<V>(-cos_pi16, sin_pi16));
+    } else if constexpr (J == 2) {
+        butterfly_odd(a, b, c, d, make_twiddle<V>(cos_pi8, sin_pi8), make_twiddle<V>(sin_pi8, cos_pi8),
+                      make_twiddle<V>(sin_pi8, cos_pi8), make_twiddle<V>(-cos_pi8, -sin_pi8));
+    } else {
+        butterfly_odd(a, b, c, d, make_twiddle<V>(cos_3pi16, sin_3pi16), make_twiddle<V>(sin_pi16, cos_pi16),
+                      make_twiddle<V>(-sin_pi16, cos_pi16), make_twiddle<V>(-sin_3pi16, -cos_3pi16));
+    }
 }
 
-// 16-point odd transform: Y_j = sum_k v_k e^{2 pi i (j+1/2) k/16} at rev(j).
+template <bool Odd, class V>
+FFT_INLINE void second_level16(int g, V* v) {
+    if (g == 1 || (Odd && g == 3)) {
+        dft4_odd(v + 4 * g);
+    } else {
+        dft4_plain(v + 4 * g);
+    }
+}
+
+// 16-point plain (Odd false) or odd transform of v[0..15], output at
+// bit-reversed positions; the odd one is Y_j = sum_k v_k e^{2 pi i (j+1/2) k/16}.
+template <bool Odd, class V>
+FFT_INLINE void core16_kind(V* v) {
+    first_level16<0, Odd>(v[0], v[4], v[8], v[12]);
+    first_level16<1, Odd>(v[1], v[5], v[9], v[13]);
+    first_level16<2, Odd>(v[2], v[6], v[10], v[14]);
+    first_level16<3, Odd>(v[3], v[7], v[11], v[15]);
+    for (int g = 0; g < 4; ++g) second_level16<Odd>(g, v);
+}
+
+template <class V>
+FFT_INLINE void core16(V* v) {
+    core16_kind<false>(v);
+}
+
 template <class V>
 FFT_INLINE void core16_odd(V* v) {
-    butterfly_odd0(v[0], v[4], v[8], v[12]);
-    butterfly_odd(v[1], v[5], v[9], v[13], make_twiddle<V>(cos_pi16, sin_pi16),
-                  make_twiddle<V>(sin_3pi16, cos_3pi16), make_twiddle<V>(cos_3pi16, sin_3pi16),
-                  make_twiddle<V>(-cos_pi16, sin_pi16));
-    butterfly_odd(v[2], v[6], v[10], v[14], make_twiddle<V>(cos_pi8, sin_pi8),
-                  make_twiddle<V>(sin_pi8, cos_pi8), make_twiddle<V>(sin_pi8, cos_pi8),
-                  make_twiddle<V>(-cos_pi8, -sin_pi8));
-    butterfly_odd(v[3], v[7], v[11], v[15], make_twiddle<V>(cos_3pi16, sin_3pi16),
-                  make_twiddle<V>(sin_pi16, cos_pi16), make_twiddle<V>(-sin_pi16, cos_pi16),
-                  make_twiddle<V>(-sin_3pi16, -cos_3pi16));
-    dft4_plain(v);
-    dft4_odd(v + 4);
-    dft4_plain(v + 8);
-    dft4_odd(v + 12);
+    core16_kind<true>(v);
 }
 
 // Loads and stores of Count consecutive one-value vectors.
