@@ -44,8 +44,9 @@ inline constexpr bool fused = true;
 inline constexpr bool fused = false;
 #endif
 
-// Vector registers of the target. The 16-point kernels on several blocks at
-// once hold sixteen vectors, which fit in 32 registers but not in 16.
+// Vector registers of the target, for the schedules that keep many vectors
+// live at once: the 16-point kernels on several blocks hold sixteen, which
+// fit in 32 registers but not in 16.
 #if defined(__AVX512F__) || defined(__aarch64__)
 inline constexpr int vector_registers = 32;
 #else
