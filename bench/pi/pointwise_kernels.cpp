@@ -3,7 +3,7 @@
 // same time per pair at every length means a kernel is bound by its own
 // work; more at 2^21 means it waits for memory, and only then could merging
 // it into a neighbouring pass over the arrays pay. Compare the medians:
-//   bench_spectrum_kernels --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
+//   bench_pointwise_kernels --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
 // NUMERA_ENGINE_ISA=v3 or base times a narrower path; the rows are labelled
 // with the path in use.
 #include <benchmark/benchmark.h>
