@@ -132,12 +132,12 @@ struct CarryChain {
 };
 
 // The carry pass for radix 10000 with vectors, no chain through the words.
-// Each rounded value is split exactly into four balanced digits (|digit| <=
-// R/2 + 1, the top one a few thousand at most) that land on its own word and
-// the three above it; the sums per word, within 2R of zero, go out as 16-bit
-// words, and settle_words finishes them. Every step is exact integer
-// arithmetic (doubles stay well below 2^53), so the words and the carry out
-// are those of the serial chain.
+// Each rounded value v at index i is split exactly as lo + hi R^2 with |lo|
+// <= R^2/2 + 1, and hi joins the lo of index i - 2: the sum S at each index
+// is split as a + b R with a balanced, and word i gets a[i] + b[i + 1].
+// Those sums, within 2R of zero, go out as 16-bit words, and settle_words
+// finishes them. Every step is exact integer arithmetic (doubles stay well
+// below 2^53), so the words and the carry out are those of the serial chain.
 template <int VB>
 struct CarryVec {
     static constexpr int L = VB / 8;
@@ -146,7 +146,7 @@ struct CarryVec {
     using U32 = typename wv::Types<VB>::U32;
     using I32 = typename wv::Types<VB>::I32q;
     using I16 = typename wv::Types<VB>::I16q;
-    static_assert(L >= 4, "the digits reach three words up");
+    static_assert(L >= 2, "the high parts reach two words up");
     static_assert(VB == 32 || VB == 64, "the x86 variants with AVX only");
 
     static constexpr double R = 10000.0;
@@ -177,15 +177,14 @@ struct CarryVec {
 #endif
     }
 
-    // x - q R in one fused instruction: q R is an integer below 2^53, so
+    // x - q d in one fused instruction: q d is an integer below 2^53, so
     // the product is exact and fusing it changes no value.
-    static ENGINE_INLINE F rem(F x, F q) {
+    static ENGINE_INLINE F rem(F x, F q, F d) {
 #if ENGINE_VECTOR_ASM
-        const F r = splat(R);
-        asm("vfnmadd231pd %2, %1, %0" : "+v"(x) : "v"(q), "v"(r));
+        asm("vfnmadd231pd %2, %1, %0" : "+v"(x) : "v"(q), "v"(d));
         return x;
 #else
-        return x - q * splat(R);
+        return x - q * d;
 #endif
     }
 
@@ -235,12 +234,12 @@ struct CarryVec {
         // EPYC).
         constexpr int U = 4;
         static_assert(U <= 4, "carry_vec_wide's length check guarantees one step of four blocks");
-        const F ri = splat(1.0 / R), ri2 = splat(1.0 / (R * R)),
-                ri3 = splat(1.0 / (R * R * R)), sc = splat(scale);
+        const F r = splat(R), r2 = splat(R * R), ri = splat(1.0 / R), ri2 = splat(1.0 / (R * R));
+        const F sc = splat(scale);
         const F zero = splat(0.0);
         const M magnitude = M{} + INT64_MAX;
-        F r2p = zero, q3p = zero, tp = zero;
-        F q1[U], q2[U], q3[U], r1[U], r2[U];
+        F hip = zero, bp = zero;
+        F hi[U], bq[U];
         // The largest magnitude so far, as the upper halves of its bits in
         // the odd 32-bit lanes: they order as the values do, with
         // infinities and NaNs above every finite value, and one unsigned
@@ -251,7 +250,7 @@ struct CarryVec {
         cin[L - 1] = static_cast<double>(carry_in);
         int32_t j = K - L + 1;
         for (; j - (U - 1) * L >= 2; j -= U * L) {
-            F p[U], v[U], s[U], t[U];
+            F p[U], v[U], s[U];
             if constexpr (VB == 64) {
                 for (int u = 0; u < U; ++u) wv::fetch_line(buf + (j - u * L - b), -carry_fetch_bytes);
             }
@@ -267,35 +266,31 @@ struct CarryVec {
             for (int u = 0; u < U; ++u) v[u] = rint(p[u]);
             v[0] += cin;
             cin = zero;
-            // v = r0 + r1 R + r2 R^2 + q3 R^3 whatever the roundings of
-            // the quotients: the terms telescope.
-            for (int u = 0; u < U; ++u) q1[u] = rint(v[u] * ri);
-            for (int u = 0; u < U; ++u) q2[u] = rint(v[u] * ri2);
-            for (int u = 0; u < U; ++u) q3[u] = rint(v[u] * ri3);
-            for (int u = 0; u < U; ++u) v[u] = rem(v[u], q1[u]);
-            for (int u = 0; u < U; ++u) r1[u] = rem(q1[u], q2[u]);
-            for (int u = 0; u < U; ++u) r2[u] = rem(q2[u], q3[u]);
-            // Digit k lands k lanes further on. r1 and q3 (shifted by two
-            // first) go together in t, which saves a shift: with AVX2 a
-            // shift by an odd number of lanes takes two instructions. The
-            // sums are of integers, exact in any order.
-            for (int u = 0; u < U; ++u) t[u] = r1[u] + shift<2>(q3[u], u == 0 ? q3p : q3[u - 1]);
-            for (int u = 0; u < U; ++u) {
-                s[u] = v[u] + shift<2>(r2[u], u == 0 ? r2p : r2[u - 1]) +
-                       shift<1>(t[u], u == 0 ? tp : t[u - 1]);
-            }
+            // v = lo + hi R^2, and hi lands two lanes further on; the sums
+            // are of integers, exact in any order.
+            for (int u = 0; u < U; ++u) hi[u] = rint(v[u] * ri2);
+            for (int u = 0; u < U; ++u) v[u] = rem(v[u], hi[u], r2);
+            for (int u = 0; u < U; ++u) v[u] += shift<2>(hi[u], u == 0 ? hip : hi[u - 1]);
+            // Then each sum as a + b R, b landing one lane further on. Two
+            // shifts per block, where four balanced digits of each value
+            // would take three (with AVX2 a shift by one lane takes two
+            // instructions, one by two lanes one).
+            for (int u = 0; u < U; ++u) bq[u] = rint(v[u] * ri);
+            for (int u = 0; u < U; ++u) v[u] = rem(v[u], bq[u], r);
+            for (int u = 0; u < U; ++u) s[u] = v[u] + shift<1>(bq[u], u == 0 ? bp : bq[u - 1]);
             static_assert(U % 2 == 0, "the blocks' words go out in pairs");
             for (int u = 0; u < U; u += 2) store_words(s[u + 1], s[u], words + j - (u + 1) * L - 1);
-            r2p = r2[U - 1];
-            q3p = q3[U - 1];
-            tp = t[U - 1];
+            hip = hi[U - 1];
+            bp = bq[U - 1];
         }
         uint32_t largest = 0;
         for (int l = 1; l < 2 * L; l += 2) largest = big[l] > largest ? big[l] : largest;
         if (largest >= static_cast<uint32_t>(__builtin_bit_cast(uint64_t, limit) >> 32)) return -1;
         j += U * L;
         if (j > K) return -1;
-        *up = static_cast<int64_t>(q1[U - 1][0] + q2[U - 1][1] + q3[U - 1][2]);
+        // What the lowest block passes below it: its first b, and the hi of
+        // its first two values, as one integer at index j - 1.
+        *up = static_cast<int64_t>(bq[U - 1][0] + hi[U - 1][0] * R + hi[U - 1][1]);
         j -= (U - 1) * L;
         return j;
     }
