@@ -134,10 +134,12 @@ struct CarryChain {
 // The carry pass for radix 10000 with vectors, no chain through the words.
 // Each rounded value v at index i is split exactly as lo + hi R^2 with |lo|
 // <= R^2/2 + 1, and hi joins the lo of index i - 2: the sum S at each index
-// is split as a + b R with a balanced, and word i gets a[i] + b[i + 1].
-// Those sums, within 2R of zero, go out as 16-bit words, and settle_words
-// finishes them. Every step is exact integer arithmetic (doubles stay well
-// below 2^53), so the words and the carry out are those of the serial chain.
+// is split as a + b R with a balanced, and the word of index i gets a[i] +
+// b[i + 1]. With |v| < 2^51, |S| < R^2/2 + 2^51/R^2 + 1 < 0.73 R^2, so those
+// sums stay within 1.3 R of zero; they go out as 16-bit words, and
+// settle_words finishes them. Every step is exact integer arithmetic
+// (doubles stay well below 2^53), so the words and the carry out are those
+// of the serial chain.
 template <int VB>
 struct CarryVec {
     static constexpr int L = VB / 8;
@@ -288,10 +290,10 @@ struct CarryVec {
         if (largest >= static_cast<uint32_t>(__builtin_bit_cast(uint64_t, limit) >> 32)) return -1;
         j += U * L;
         if (j > K) return -1;
+        j -= (U - 1) * L;
         // What the lowest block passes below it: its first b, and the hi of
         // its first two values, as one integer at index j - 1.
         *up = static_cast<int64_t>(bq[U - 1][0] + hi[U - 1][0] * R + hi[U - 1][1]);
-        j -= (U - 1) * L;
         return j;
     }
 };
