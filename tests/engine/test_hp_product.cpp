@@ -161,47 +161,54 @@ TEST(HpProduct, MulLongWithinAboutRUnitsOfTheExactProduct) {
     }
 }
 
+// Six cases of the carry of hp_from_convolution over positions 1 .. K of a
+// transform of nfft doubles (K <= nfft + 1, the positions after K zero),
+// against GMP. Position 0 is the product of leading words 1, nothing wraps,
+// and nothing lies below the last word: the number is sum c_i R^(1 - i) over
+// i = 1 .. K, c_1 = 1. The values of a product's first positions are small,
+// so that it stays below R^2: large ones, up to `largest` in magnitude with
+// a run of 40 at it, start at position 6, whose carries reach no higher
+// than position 2.
+void expect_carry_exact(HpRandom& rnd, int32_t nfft, int32_t K, int64_t largest) {
+    constexpr uint32_t R = 10000;
+    const int32_t n = K == nfft + 1 ? K + 2 : K;
+    for (int c = 0; c < 6; ++c) {
+        std::vector<double> buf(static_cast<size_t>(nfft) + 2, 0.0);
+        std::vector<int64_t> values(static_cast<size_t>(nfft) + 2, 0);
+        values[1] = 1;
+        const int32_t stretch = static_cast<int32_t>(rnd.uniform(6, K));
+        for (int32_t i = 2; i < 6; ++i) values[i] = rnd.uniform(0, R - 1);
+        for (int32_t i = 6; i <= std::min(K, nfft); ++i) {
+            const bool at_most = i >= stretch && i < stretch + 40;
+            const int64_t m = at_most ? largest : rnd.uniform(0, largest);
+            values[i] = rnd.chance(50) ? m : -m;
+        }
+        mpz_class sum = 0;
+        for (int32_t i = 1; i <= K; ++i) sum = sum * R + static_cast<long>(values[i]);
+        const double half = nfft / 2;
+        buf[nfft + 1] = 1.0;
+        for (int32_t i = 1; i <= nfft; ++i) buf[i] = static_cast<double>(values[i]) * half;
+        HpPtr out = hp_make(n);
+        hp_from_convolution(n, R, nfft, buf.data(), out.get());
+        ASSERT_TRUE(rounded_value(n, R, out.get(), Exact{sum, 1 - K})) << "case " << c;
+    }
+}
+
 // The carry of hp_from_convolution over integer convolution values from
 // small to just below 2^53 in magnitude, with long runs of the largest:
 // below 2^50 the vector pass takes them, above it the serial chain. Either
-// way the words are those of the exact sum, from GMP.
+// way the words are those of the exact sum. K = nfft + 1 takes every
+// position; K = nfft - 8 ends the vector pass on large values some positions
+// after 6, whose carries then leave it.
 TEST(HpProduct, ConvolutionCarryIsExactUpToTheLargestValues) {
     HpRandom rnd("ConvolutionCarry");
-    constexpr uint32_t R = 10000;
     const int64_t limit = int64_t{1} << 50;
     for (const int32_t nfft : {64, 256, 4096}) {
-        // Position 0 is the product of leading words 1, nothing wraps, and
-        // nothing lies below the last word: the number is
-        // sum c_i R^(1 - i) over i = 1 .. K, c_1 = 1. The values of a
-        // product's first positions are small, so that it stays below R^2:
-        // large ones start at position 6, whose carries reach no higher
-        // than position 2. K = nfft + 1 takes every position; K = nfft - 8,
-        // the positions after it zero, ends the vector pass on large values
-        // some positions after 6, whose carries then leave it.
         for (const int32_t K : {nfft + 1, nfft - 8}) {
-            const int32_t n = K == nfft + 1 ? K + 2 : K;
             for (const int64_t largest : {limit / 1024, limit - 1, limit, limit + 1, 4 * limit, 8 * limit - 1}) {
                 SCOPED_TRACE(::testing::Message() << "nfft=" << nfft << " K=" << K << " largest=" << largest);
-                for (int c = 0; c < 6; ++c) {
-                    std::vector<double> buf(static_cast<size_t>(nfft) + 2, 0.0);
-                    std::vector<int64_t> values(static_cast<size_t>(nfft) + 2, 0);
-                    values[1] = 1;
-                    const int32_t stretch = static_cast<int32_t>(rnd.uniform(6, K));
-                    for (int32_t i = 2; i < 6; ++i) values[i] = rnd.uniform(0, R - 1);
-                    for (int32_t i = 6; i <= K && i <= nfft; ++i) {
-                        const bool at_most = i >= stretch && i < stretch + 40;
-                        const int64_t m = at_most ? largest : rnd.uniform(0, largest);
-                        values[i] = rnd.chance(50) ? m : -m;
-                    }
-                    mpz_class sum = 0;
-                    for (int32_t i = 1; i <= K; ++i) sum = sum * R + static_cast<long>(values[i]);
-                    const double half = nfft / 2;
-                    buf[nfft + 1] = 1.0;
-                    for (int32_t i = 1; i <= nfft; ++i) buf[i] = static_cast<double>(values[i]) * half;
-                    HpPtr out = hp_make(n);
-                    hp_from_convolution(n, R, nfft, buf.data(), out.get());
-                    ASSERT_TRUE(rounded_value(n, R, out.get(), Exact{sum, 1 - K})) << "case " << c;
-                }
+                expect_carry_exact(rnd, nfft, K, largest);
+                if (HasFatalFailure()) return;
             }
         }
     }
