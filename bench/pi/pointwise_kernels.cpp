@@ -1,118 +1,99 @@
-// The kernels of the products' pointwise passes, timed per pair of values at
-// lengths that fit in L2, in L3, and at a run's full 2^21 doubles. About the
-// same time per pair at every length means a kernel is bound by its own
-// work; more at 2^21 means it waits for memory, and only then could merging
-// it into a neighbouring pass over the arrays pay. Compare the medians:
+// The products' passes outside the transform, timed per value at lengths
+// that fit in L2, in L3, and at a run's full 2^21 doubles: the spectrum
+// kernels (per pair), the balanced load (per word) and the carry pass (per
+// value). About the same time per value at every length means a pass is
+// bound by its own work; more at 2^21 means it waits for memory, and only
+// then could merging it into a neighbouring pass over the arrays pay.
+// Compare the medians:
 //   bench_pointwise_kernels --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
 // NUMERA_ENGINE_ISA=v3 or base times a narrower path; the rows are labelled
-// with the path in use.
-#include <benchmark/benchmark.h>
-
-#include <algorithm>
-#include <array>
-#include <chrono>
+// with the path in use. bench_transform_passes does the same for the
+// transform's own passes.
 #include <cstdint>
-#include <cstring>
 #include <random>
-#include <vector>
 
+#include "bench/pass_timing.h"
 #include "engine/engine_isa.h"
 #include "engine/fft_pointwise.h"
-#include "engine/run_pages.h"
+#include "engine/hp_number.h"
+#include "engine/hp_product.h"
 
 namespace {
 
-// The transform arrays a kernel works on, each on pages of its own as in a
-// run, and the values every call starts from: the kernels change their
-// arrays, and values grown over many calls would end in infinities.
-class KernelArrays {
-public:
-    static constexpr int count = 3;
+constexpr uint32_t R = 10000;
 
-    explicit KernelArrays(int32_t nfft) : nfft_(nfft), fresh_(count * static_cast<size_t>(nfft)) {
-        std::mt19937_64 gen(42);
-        std::uniform_real_distribution<double> dist(-1.0, 1.0);
-        for (double& v : fresh_) v = dist(gen);
-        for (double*& a : arrays_) a = static_cast<double*>(pi_pages_allocate(bytes()));
-    }
-    ~KernelArrays() {
-        for (double* a : arrays_) pi_pages_release(a);
-    }
-    KernelArrays(const KernelArrays&) = delete;
-    KernelArrays& operator=(const KernelArrays&) = delete;
-
-    bool ready() const {
-        return std::all_of(arrays_.begin(), arrays_.end(), [](const double* a) { return a != nullptr; });
-    }
-    void refresh() {
-        for (int i = 0; i < count; ++i) {
-            std::memcpy(arrays_[i], fresh_.data() + i * static_cast<size_t>(nfft_), bytes());
-        }
-    }
-    double* operator[](int i) { return arrays_[i]; }
-
-private:
-    size_t bytes() const { return static_cast<size_t>(nfft_) * sizeof(double); }
-
-    int32_t nfft_;
-    std::vector<double> fresh_;
-    std::array<double*, count> arrays_{};
-};
-
-// Only the kernel's call is timed; the refresh before it is not.
+// Spectra in (-1, 1), `used` of them read, timed per pair of values.
 template <class Kernel>
-void time_kernel(benchmark::State& state, Kernel kernel) {
-    const auto nfft = static_cast<int32_t>(state.range(0));
-    KernelArrays arrays(nfft);
-    if (!arrays.ready()) {
-        state.SkipWithError("no memory for the arrays");
-        return;
-    }
-    for (auto _ : state) {
-        arrays.refresh();
-        const auto start = std::chrono::steady_clock::now();
-        kernel(nfft, arrays[0], arrays[1], arrays[2]);
-        const auto stop = std::chrono::steady_clock::now();
-        benchmark::ClobberMemory();
-        state.SetIterationTime(std::chrono::duration<double>(stop - start).count());
-    }
-    const double pairs = static_cast<double>(nfft / 4);
-    state.counters["per_pair"] = benchmark::Counter(pairs * static_cast<double>(state.iterations()),
-                                                    benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
-    state.SetLabel(engine_isa_name(engine_isa()));
+void time_kernel(benchmark::State& state, int used, Kernel kernel) {
+    const double pairs = static_cast<double>(state.range(0) / 4);
+    time_pass(state, used, 1.0, "per_pair", pairs, engine_isa_name(engine_isa()), kernel);
 }
 
 void BM_spectrum_mul(benchmark::State& state) {
-    time_kernel(state, [](int32_t nfft, double* a, double* b, double*) { fft_spectrum_mul(nfft, a, b); });
+    time_kernel(state, 2, [](int32_t nfft, double* a, double* b, double*) { fft_spectrum_mul(nfft, a, b); });
 }
 
 void BM_spectrum_mul_split(benchmark::State& state) {
-    time_kernel(state,
+    time_kernel(state, 2,
                 [](int32_t nfft, double* a, double* b, double*) { fft_spectrum_mul_split(nfft, a, b); });
 }
 
 void BM_spectrum_square_split(benchmark::State& state) {
-    time_kernel(state, [](int32_t nfft, double* a, double*, double*) { fft_spectrum_square_split(nfft, a); });
+    time_kernel(state, 1,
+                [](int32_t nfft, double* a, double*, double*) { fft_spectrum_square_split(nfft, a); });
 }
 
 // The long product's last pass over the pairs: it splits a newly transformed
 // factor, multiplies it by a held factor, adds the held cross product and
 // merges the sum.
 void BM_spectrum_mul_add_merge(benchmark::State& state) {
-    time_kernel(state, [](int32_t nfft, double* a, double* b, double* c) {
+    time_kernel(state, 3, [](int32_t nfft, double* a, double* b, double* c) {
         spectrum_pairs_mul_add_merge(nfft, a, b, c);
     });
 }
 
-void lengths(benchmark::internal::Benchmark* b) {
-    for (int64_t nfft : {int64_t{1} << 14, int64_t{1} << 17, int64_t{1} << 21}) b->Arg(nfft);
-    b->UseManualTime()->Unit(benchmark::kMicrosecond);
+// Words of a number as wide as the array takes, loaded as balanced digits
+// into a buffer around the array, as the carry's below; the upper half of
+// the array is zeroed by the same call.
+void BM_balanced_load(benchmark::State& state) {
+    const auto nfft = static_cast<int32_t>(state.range(0));
+    const int32_t m = nfft / 2 + 1;
+    HpNumber* x = hp_alloc(m);
+    std::mt19937_64 gen(7);
+    for (int32_t i = 0; i < m; ++i) x->words[i] = static_cast<int16_t>(gen() % R);
+    x->words[0] = 3;
+    x->sign = 1;
+    x->exponent = 0;
+    time_pass(state, 0, 1.0, "per_word", m, engine_isa_name(engine_isa()),
+              [x](int32_t n, double* a, double*, double*) {
+                  hp_load_transform(n / 2 + 1, R, x, 0, n, a - 1);
+              });
+    hp_free(x);
 }
 
-BENCHMARK(BM_spectrum_mul)->Apply(lengths);
-BENCHMARK(BM_spectrum_mul_split)->Apply(lengths);
-BENCHMARK(BM_spectrum_square_split)->Apply(lengths);
-BENCHMARK(BM_spectrum_mul_add_merge)->Apply(lengths);
+// A backward transform's values as a run's long products leave them (up to
+// 2^40 times nfft/2), rounded and carried into words; timed per value. The
+// buffer's transform is the array, on a cache line as in a run; its ends
+// are an exponent of 0 and a leading product of 3.
+void BM_carry(benchmark::State& state) {
+    const auto nfft = static_cast<int32_t>(state.range(0));
+    HpNumber* out = hp_alloc(nfft + 2);
+    time_pass(state, 1, 0x1p40 * (nfft / 2), "per_value", nfft, engine_isa_name(engine_isa()),
+              [out](int32_t n, double* a, double*, double*) {
+                  double* buf = a - 1;
+                  buf[0] = 0.0;
+                  buf[n + 1] = 3.0;
+                  hp_from_convolution(n + 2, R, n, buf, out);
+              });
+    hp_free(out);
+}
+
+BENCHMARK(BM_spectrum_mul)->Apply(pass_lengths);
+BENCHMARK(BM_spectrum_mul_split)->Apply(pass_lengths);
+BENCHMARK(BM_spectrum_square_split)->Apply(pass_lengths);
+BENCHMARK(BM_spectrum_mul_add_merge)->Apply(pass_lengths);
+BENCHMARK(BM_balanced_load)->Apply(pass_lengths);
+BENCHMARK(BM_carry)->Apply(pass_lengths);
 
 }  // namespace
 
