@@ -324,6 +324,27 @@ FFT_INLINE int32_t span_last(int32_t k) {
     return k - 1 + reseed_span - ((k - 1) & (reseed_span - 1));
 }
 
+// With vectors of up to two complex values, a stage over a block of 2^18
+// doubles or more (2 MiB, beyond L2) asks for its lines 2 KiB ahead of the
+// walk in each stream it reads, the quarters' fronts going up and their
+// mirrors going down, which the hardware alone kept behind: whole transforms
+// of 2^21 doubles took 2 to 3 % less time with AVX2 and 5 % less on the
+// baseline, whole runs with AVX2 0.4 to 3 % less (AMD EPYC). With AVX-512
+// whole runs took no less, so its stages go without. Hints only, so the
+// addresses may lie outside the block.
+constexpr int32_t fetch_quarter = width <= 2 ? 1 << 16 : INT32_MAX;  // doubles per quarter
+constexpr int32_t fetch_ahead_doubles = 256;
+
+template <int Quarters>
+FFT_INLINE void fetch_ahead(const double* d, int32_t q, int32_t qd, int32_t k) {
+    const double* front = d + 2 * k + fetch_ahead_doubles;
+    const double* mirror = d + 2 * (q - k) - fetch_ahead_doubles;
+    for (int i = 0; i < Quarters; ++i) {
+        __builtin_prefetch(front + i * qd, 1, 3);
+        __builtin_prefetch(mirror + i * qd, 1, 3);
+    }
+}
+
 // Front indices k .. k+G-1 and their mirrors Q-k-G+1 .. Q-k, in vectors of W,
 // for as long as whole groups fit before the middle; smaller groups take the
 // rest. Spans start at k = 1 mod 64, so only the first index of a group can
@@ -337,10 +358,12 @@ FFT_INLINE int32_t plain_fronts(double* d, int32_t q, int32_t qd, int32_t half, 
     constexpr int W = G < width ? G : width;
     typedef cvec<W> V;
     plain_factors g = f;
+    const bool fetch = qd >= fetch_quarter;
     while (k + G - 1 <= half - 2) {
         if (starts_span(k)) g.seed(k);
         const int32_t last = span_last(k) < half - 2 ? span_last(k) : half - 2;
         for (; k + G - 1 <= last; k += G) {
+            if (fetch) fetch_ahead<ZeroUpper ? 2 : 4>(d, q, qd, k);
             state_of<v2> s[G];
             for (int j = 0; j < G; ++j) s[j] = g.next();
             for (int j = 0; j < G; j += W) {
@@ -429,10 +452,12 @@ FFT_INLINE int32_t odd_fronts(double* d, int32_t q, int32_t qd, int32_t half, in
                               odd_factors& f) {
     constexpr int W = G < width ? G : width;
     odd_factors g = f;
+    const bool fetch = qd >= fetch_quarter;
     while (k + G - 1 <= half - 2) {
         if (starts_span(k)) g.seed(k);
         const int32_t last = span_last(k) < half - 2 ? span_last(k) : half - 2;
         for (; k + G - 1 <= last; k += G) {
+            if (fetch) fetch_ahead<4>(d, q, qd, k);
             state_of<v4> s[G];
             for (int j = 0; j < G; ++j) s[j] = g.next();
             for (int j = 0; j < G; j += W) {
