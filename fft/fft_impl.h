@@ -332,7 +332,8 @@ FFT_INLINE int32_t span_last(int32_t k) {
 // baseline (AMD EPYC); whole AVX2 runs read 0.97 to 1.01 of their time,
 // within the machine's noise. With AVX-512 whole runs took no less, so its
 // stages go without. Hints only, so the addresses may lie outside the block.
-constexpr int32_t fetch_quarter = width <= 2 ? 1 << 16 : INT32_MAX;  // doubles per quarter
+constexpr bool stages_fetch = width <= 2;
+constexpr int32_t fetch_quarter = 1 << 16;  // doubles per quarter, from here on
 constexpr int32_t fetch_ahead_doubles = 256;
 
 template <int Quarters>
@@ -358,7 +359,7 @@ FFT_INLINE int32_t plain_fronts(double* d, int32_t q, int32_t qd, int32_t half, 
     constexpr int W = G < width ? G : width;
     typedef cvec<W> V;
     plain_factors g = f;
-    const bool fetch = qd >= fetch_quarter;
+    const bool fetch = stages_fetch && qd >= fetch_quarter;
     while (k + G - 1 <= half - 2) {
         if (starts_span(k)) g.seed(k);
         const int32_t last = span_last(k) < half - 2 ? span_last(k) : half - 2;
@@ -452,7 +453,7 @@ FFT_INLINE int32_t odd_fronts(double* d, int32_t q, int32_t qd, int32_t half, in
                               odd_factors& f) {
     constexpr int W = G < width ? G : width;
     odd_factors g = f;
-    const bool fetch = qd >= fetch_quarter;
+    const bool fetch = stages_fetch && qd >= fetch_quarter;
     while (k + G - 1 <= half - 2) {
         if (starts_span(k)) g.seed(k);
         const int32_t last = span_last(k) < half - 2 ? span_last(k) : half - 2;

@@ -65,9 +65,7 @@ void BM_balanced_load(benchmark::State& state) {
     x->sign = 1;
     x->exponent = 0;
     time_pass(state, 0, 1.0, "per_word", m, engine_isa_name(engine_isa()),
-              [x](int32_t n, double* a, double*, double*) {
-                  hp_load_transform(n / 2 + 1, R, x, 0, n, a - 1);
-              });
+              [x, m](int32_t n, double* a, double*, double*) { hp_load_transform(m, R, x, 0, n, a - 1); });
     hp_free(x);
 }
 
