@@ -1,5 +1,5 @@
 // The transform's passes over a whole block, timed per double at lengths
-// that fit in L2, in L3, and at a run's full 2^21 doubles: the first radix-4
+// that fit in L1, in L2, in L3, and at a run's full 2^21 doubles: the first radix-4
 // stage of a plain block, of an odd block and of a backward transform, and
 // the permutation to natural order in both forms. About the same time per
 // double at every length means a pass is bound by its own work; more at

@@ -1,10 +1,13 @@
 // The products' passes outside the transform, timed per value at lengths
-// that fit in L2, in L3, and at a run's full 2^21 doubles: the spectrum
+// that fit in L1, in L2, in L3, and at a run's full 2^21 doubles: the spectrum
 // kernels (per pair), the balanced load (per word) and the carry pass (per
 // value). About the same time per value at every length means a pass is
 // bound by its own work; more at 2^21 means it waits for memory, and only
-// then could merging it into a neighbouring pass over the arrays pay.
-// Compare the medians:
+// then could merging it into a neighbouring pass over the arrays pay. At
+// 2^12 doubles the spectrum kernels with eight lanes (AVX-512) have fewer
+// than eight blocks of pairs and walk them one pair at a time, so that row
+// times the scalar walk (about three times as long per pair). Compare the
+// medians:
 //   bench_pointwise_kernels --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
 // NUMERA_ENGINE_ISA=v3 or base times a narrower path; the rows are labelled
 // with the path in use. bench_transform_passes does the same for the
