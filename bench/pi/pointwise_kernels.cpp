@@ -1,5 +1,6 @@
-// The products' passes outside the transform, timed per value at lengths
-// that fit in L1, in L2, in L3, and at a run's full 2^21 doubles: the spectrum
+// The products' passes outside the transform, timed per value at 2^12
+// doubles (one array in L1; the kernels over two or three arrays reach into
+// L2), at lengths in L2 and in L3, and at a run's full 2^21 doubles: the spectrum
 // kernels (per pair), the balanced load (per word) and the carry pass (per
 // value). About the same time per value at every length means a pass is
 // bound by its own work; more at 2^21 means it waits for memory, and only
