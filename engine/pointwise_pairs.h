@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <utility>
 
 #include "engine/word_vectors.h"
 #include "fft/fft_math.h"
@@ -167,77 +168,94 @@ inline void spectrum_storev(double* at, T v) {
     __builtin_memcpy(at, &v, sizeof v);
 }
 
-// G pairs p, p-1, .. p-G+1 (lane k: pair p-k), and mirrors q, q+1, ..
-// q+G-1 (lane k: mirror q+k), from two registers each.
+// The lanes of a group of G pairs: lane l holds pair p - o and mirror q + o,
+// o = spectrum_offset<G>(l). The offsets run 0, G/2, 1, G/2 + 1, .., the
+// order in which one unpack of each half of two vectors takes the mirrors'
+// values out of memory, so that the mirrors' loads and stores need no
+// shuffle across 128-bit halves (with AVX2, two such permutes a load and
+// two a store saved). Every lane computes what it would in any order; only
+// the twiddle walk and the held arrays have to agree on it, and they do.
+template <int G>
+constexpr int spectrum_offset(int lane) {
+    return lane / 2 + (lane % 2) * (G / 2);
+}
+// The lane of offset o: the inverse of spectrum_offset.
+template <int G>
+constexpr int spectrum_lane(int offset) {
+    return 2 * (offset % (G / 2)) + offset / (G / 2);
+}
+
+// Indices into the concatenation (a, b) of the 2G doubles of G pairs in
+// (re, im) order, the lowest index first, for lane l of the real parts (Part
+// 0) or imaginary parts (Part 1): of the pairs p-G+1 .. p, and of the
+// mirrors q .. q+G-1.
+template <int G, int Part>
+constexpr int spectrum_p_index(int lane) {
+    return 2 * (G - 1 - spectrum_offset<G>(lane)) + Part;
+}
+template <int G, int Part>
+constexpr int spectrum_q_index(int lane) {
+    return 2 * spectrum_offset<G>(lane) + Part;
+}
+// Indices into (re, im) for double i of the 2G doubles of the pairs p-G+1 ..
+// p, and of the mirrors q .. q+G-1.
+template <int G>
+constexpr int spectrum_p_source(int i) {
+    return (i % 2) * G + spectrum_lane<G>(G - 1 - i / 2);
+}
+template <int G>
+constexpr int spectrum_q_source(int i) {
+    return (i % 2) * G + spectrum_lane<G>(i / 2);
+}
+
+template <class T, std::size_t... L>
+inline ComplexOf<T> spectrum_load_p_impl(const double* at, std::index_sequence<L...>) {
+    constexpr int G = sizeof...(L);
+    const T a = spectrum_loadv<T>(at), b = spectrum_loadv<T>(at + G);
+    return {__builtin_shufflevector(a, b, spectrum_p_index<G, 0>(L)...),
+            __builtin_shufflevector(a, b, spectrum_p_index<G, 1>(L)...)};
+}
+template <class T, std::size_t... L>
+inline ComplexOf<T> spectrum_load_q_impl(const double* at, std::index_sequence<L...>) {
+    constexpr int G = sizeof...(L);
+    const T a = spectrum_loadv<T>(at), b = spectrum_loadv<T>(at + G);
+    return {__builtin_shufflevector(a, b, spectrum_q_index<G, 0>(L)...),
+            __builtin_shufflevector(a, b, spectrum_q_index<G, 1>(L)...)};
+}
+template <class T, std::size_t... I>
+inline void spectrum_store_p_impl(double* at, ComplexOf<T> v, std::index_sequence<I...>) {
+    constexpr int G = sizeof...(I);
+    spectrum_storev(at, __builtin_shufflevector(v.re, v.im, spectrum_p_source<G>(I)...));
+    spectrum_storev(at + G, __builtin_shufflevector(v.re, v.im, spectrum_p_source<G>(I + G)...));
+}
+template <class T, std::size_t... I>
+inline void spectrum_store_q_impl(double* at, ComplexOf<T> v, std::index_sequence<I...>) {
+    constexpr int G = sizeof...(I);
+    spectrum_storev(at, __builtin_shufflevector(v.re, v.im, spectrum_q_source<G>(I)...));
+    spectrum_storev(at + G, __builtin_shufflevector(v.re, v.im, spectrum_q_source<G>(I + G)...));
+}
+
+// The G pairs p .. p-G+1 and their mirrors q .. q+G-1, from two registers
+// each, in the lanes of spectrum_offset; and back.
 template <class T>
 inline ComplexOf<T> spectrum_load_p(const double* data, int32_t p, T) {
     constexpr int G = sizeof(T) / sizeof(double);
-    const double* at = data + 2 * (p - G + 1);
-    const T a = spectrum_loadv<T>(at), b = spectrum_loadv<T>(at + G);
-    if constexpr (G == 8) {
-        return {__builtin_shufflevector(a, b, 14, 12, 10, 8, 6, 4, 2, 0),
-                __builtin_shufflevector(a, b, 15, 13, 11, 9, 7, 5, 3, 1)};
-    } else if constexpr (G == 4) {
-        return {__builtin_shufflevector(a, b, 6, 4, 2, 0), __builtin_shufflevector(a, b, 7, 5, 3, 1)};
-    } else {
-        return {__builtin_shufflevector(a, b, 2, 0), __builtin_shufflevector(a, b, 3, 1)};
-    }
+    return spectrum_load_p_impl<T>(data + 2 * (p - G + 1), std::make_index_sequence<G>{});
 }
 template <class T>
 inline ComplexOf<T> spectrum_load_q(const double* data, int32_t q, T) {
     constexpr int G = sizeof(T) / sizeof(double);
-    const double* at = data + 2 * q;
-    const T a = spectrum_loadv<T>(at), b = spectrum_loadv<T>(at + G);
-    if constexpr (G == 8) {
-        return {__builtin_shufflevector(a, b, 0, 2, 4, 6, 8, 10, 12, 14),
-                __builtin_shufflevector(a, b, 1, 3, 5, 7, 9, 11, 13, 15)};
-    } else if constexpr (G == 4) {
-        return {__builtin_shufflevector(a, b, 0, 2, 4, 6), __builtin_shufflevector(a, b, 1, 3, 5, 7)};
-    } else {
-        return {__builtin_shufflevector(a, b, 0, 2), __builtin_shufflevector(a, b, 1, 3)};
-    }
+    return spectrum_load_q_impl<T>(data + 2 * q, std::make_index_sequence<G>{});
 }
 template <class T>
 inline void spectrum_store_p(double* data, int32_t p, ComplexOf<T> v) {
     constexpr int G = sizeof(T) / sizeof(double);
-    double* at = data + 2 * (p - G + 1);
-    if constexpr (G == 8) {
-        spectrum_storev(at, __builtin_shufflevector(v.re, v.im, 7, 15, 6, 14, 5, 13, 4, 12));
-        spectrum_storev(at + 8, __builtin_shufflevector(v.re, v.im, 3, 11, 2, 10, 1, 9, 0, 8));
-    } else if constexpr (G == 4) {
-        spectrum_storev(at, __builtin_shufflevector(v.re, v.im, 3, 7, 2, 6));
-        spectrum_storev(at + 4, __builtin_shufflevector(v.re, v.im, 1, 5, 0, 4));
-    } else {
-        spectrum_storev(at, __builtin_shufflevector(v.re, v.im, 1, 3));
-        spectrum_storev(at + 2, __builtin_shufflevector(v.re, v.im, 0, 2));
-    }
+    spectrum_store_p_impl<T>(data + 2 * (p - G + 1), v, std::make_index_sequence<G>{});
 }
 template <class T>
 inline void spectrum_store_q(double* data, int32_t q, ComplexOf<T> v) {
     constexpr int G = sizeof(T) / sizeof(double);
-    double* at = data + 2 * q;
-    if constexpr (G == 8) {
-        spectrum_storev(at, __builtin_shufflevector(v.re, v.im, 0, 8, 1, 9, 2, 10, 3, 11));
-        spectrum_storev(at + 8, __builtin_shufflevector(v.re, v.im, 4, 12, 5, 13, 6, 14, 7, 15));
-    } else if constexpr (G == 4) {
-#if ENGINE_VECTOR_ASM
-        // Pairs within halves, then halves: four shuffles, where GCC's own
-        // choice for these two takes six.
-        T low, high, first, second;
-        asm("vunpcklpd %2, %1, %0" : "=x"(low) : "x"(v.re), "x"(v.im));
-        asm("vunpckhpd %2, %1, %0" : "=x"(high) : "x"(v.re), "x"(v.im));
-        asm("vperm2f128 $0x20, %2, %1, %0" : "=x"(first) : "x"(low), "x"(high));
-        asm("vperm2f128 $0x31, %2, %1, %0" : "=x"(second) : "x"(low), "x"(high));
-        spectrum_storev(at, first);
-        spectrum_storev(at + 4, second);
-#else
-        spectrum_storev(at, __builtin_shufflevector(v.re, v.im, 0, 4, 1, 5));
-        spectrum_storev(at + 4, __builtin_shufflevector(v.re, v.im, 2, 6, 3, 7));
-#endif
-    } else {
-        spectrum_storev(at, __builtin_shufflevector(v.re, v.im, 0, 2));
-        spectrum_storev(at + 2, __builtin_shufflevector(v.re, v.im, 1, 3));
-    }
+    spectrum_store_q_impl<T>(data + 2 * q, v, std::make_index_sequence<G>{});
 }
 
 // A split spectrum that one kernel keeps for a later one (a held spectrum,
@@ -355,7 +373,8 @@ inline void spectrum_transpose(V* v) {
 
 // fft_for_each_split_pair with the same twiddles, bit for bit, but calling
 // body(p, q, wr, wi) with wr, wi vectors of G doubles for G consecutive
-// pairs (p, p-1, .. p-G+1) wherever it can, and with doubles for the rest. The walk
+// pairs (p, p-1, .. p-G+1, in the lanes of spectrum_offset) wherever it can,
+// and with doubles for the rest. The walk
 // restarts from a fresh seed every 128 pairs, so G of those blocks run their
 // recurrences side by side, one block per lane, into a small table, and the
 // pairs are then visited in groups of G. The order of the pairs differs;
@@ -434,9 +453,11 @@ inline void spectrum_for_each_pair_grouped(int32_t n, Body&& body) {
     // G steps of the G recurrences, turned into G runs of G twiddles.
     auto build = [&](int32_t table) {
         T re[G], im[G];
+        // Step j goes to the lane of offset j, so that the transpose leaves
+        // each run of G twiddles in the lanes of the pairs' groups.
         for (int32_t j = 0; j < G; ++j) {
-            re[j] = cur_re;
-            im[j] = cur_im;
+            re[spectrum_lane<G>(j)] = cur_re;
+            im[spectrum_lane<G>(j)] = cur_im;
             const T next_re = spectrum_fma(tv, cur_im, prev_re);
             const T next_im = spectrum_fma(tv, halves - cur_re, prev_im);
             prev_re = cur_re;
@@ -470,7 +491,8 @@ inline void spectrum_for_each_pair_grouped(int32_t n, Body&& body) {
                 if (Ahead && ++visits % G == 0 && built < block) build(there);
             }
             for (; k < lengths[here][b]; ++k) {
-                body(pb - k, count - (pb - k), tw_re[here][b][k], tw_im[here][b][k]);
+                const int32_t at = (k - k % G) + spectrum_lane<G>(k % G);
+                body(pb - k, count - (pb - k), tw_re[here][b][at], tw_im[here][b][at]);
             }
         }
         if (next_p < 1) break;

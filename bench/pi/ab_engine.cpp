@@ -189,7 +189,8 @@ double call(Routine routine, const Engine& e, Workload& w, int k, uint64_t* hash
         if (routine == Routine::load) {
             *hash = fnv(*hash, buffer, (nfft + 2) * sizeof(double));
         } else if (routine == Routine::spectrum) {
-            *hash = fnv(*hash, buffer, (nfft + 2) * sizeof(double));
+            // Only the product: the first operand is left as a held spectrum,
+            // whose layout is the kernels' own and may differ between builds.
             *hash = fnv(*hash, second, (nfft + 2) * sizeof(double));
         } else {
             *hash = fnv(*hash, out->words, words * sizeof(int16_t));
