@@ -185,54 +185,39 @@ constexpr int spectrum_lane(int offset) {
     return 2 * (offset % (G / 2)) + offset / (G / 2);
 }
 
-// Indices into the concatenation (a, b) of the 2G doubles of G pairs in
-// (re, im) order, the lowest index first, for lane l of the real parts (Part
-// 0) or imaginary parts (Part 1): of the pairs p-G+1 .. p, and of the
-// mirrors q .. q+G-1.
-template <int G, int Part>
-constexpr int spectrum_p_index(int lane) {
-    return 2 * (G - 1 - spectrum_offset<G>(lane)) + Part;
+// The pairs p-G+1 .. p of a group, or their mirrors q .. q+G-1.
+enum class SpectrumSide { pairs, mirrors };
+
+// The offset of the pair or mirror that the j-th of the group's G values in
+// memory holds (lowest address first).
+template <int G, SpectrumSide S>
+constexpr int spectrum_memory_offset(int j) {
+    return S == SpectrumSide::pairs ? G - 1 - j : j;
 }
-template <int G, int Part>
-constexpr int spectrum_q_index(int lane) {
-    return 2 * spectrum_offset<G>(lane) + Part;
+// Index into the concatenation (a, b) of the group's 2G doubles in (re, im)
+// order for lane l of the real parts (Part 0) or imaginary parts (Part 1).
+template <int G, SpectrumSide S, int Part>
+constexpr int spectrum_load_index(int lane) {
+    return 2 * spectrum_memory_offset<G, S>(spectrum_offset<G>(lane)) + Part;
 }
-// Indices into (re, im) for double i of the 2G doubles of the pairs p-G+1 ..
-// p, and of the mirrors q .. q+G-1.
-template <int G>
-constexpr int spectrum_p_source(int i) {
-    return (i % 2) * G + spectrum_lane<G>(G - 1 - i / 2);
-}
-template <int G>
-constexpr int spectrum_q_source(int i) {
-    return (i % 2) * G + spectrum_lane<G>(i / 2);
+// Index into (re, im) for double i of the group's 2G doubles in memory.
+template <int G, SpectrumSide S>
+constexpr int spectrum_store_index(int i) {
+    return (i % 2) * G + spectrum_lane<G>(spectrum_memory_offset<G, S>(i / 2));
 }
 
-template <class T, std::size_t... L>
-inline ComplexOf<T> spectrum_load_p_impl(const double* at, std::index_sequence<L...>) {
+template <SpectrumSide S, class T, std::size_t... L>
+inline ComplexOf<T> spectrum_load_group(const double* at, std::index_sequence<L...>) {
     constexpr int G = sizeof...(L);
     const T a = spectrum_loadv<T>(at), b = spectrum_loadv<T>(at + G);
-    return {__builtin_shufflevector(a, b, spectrum_p_index<G, 0>(L)...),
-            __builtin_shufflevector(a, b, spectrum_p_index<G, 1>(L)...)};
+    return {__builtin_shufflevector(a, b, spectrum_load_index<G, S, 0>(L)...),
+            __builtin_shufflevector(a, b, spectrum_load_index<G, S, 1>(L)...)};
 }
-template <class T, std::size_t... L>
-inline ComplexOf<T> spectrum_load_q_impl(const double* at, std::index_sequence<L...>) {
-    constexpr int G = sizeof...(L);
-    const T a = spectrum_loadv<T>(at), b = spectrum_loadv<T>(at + G);
-    return {__builtin_shufflevector(a, b, spectrum_q_index<G, 0>(L)...),
-            __builtin_shufflevector(a, b, spectrum_q_index<G, 1>(L)...)};
-}
-template <class T, std::size_t... I>
-inline void spectrum_store_p_impl(double* at, ComplexOf<T> v, std::index_sequence<I...>) {
+template <SpectrumSide S, class T, std::size_t... I>
+inline void spectrum_store_group(double* at, ComplexOf<T> v, std::index_sequence<I...>) {
     constexpr int G = sizeof...(I);
-    spectrum_storev(at, __builtin_shufflevector(v.re, v.im, spectrum_p_source<G>(I)...));
-    spectrum_storev(at + G, __builtin_shufflevector(v.re, v.im, spectrum_p_source<G>(I + G)...));
-}
-template <class T, std::size_t... I>
-inline void spectrum_store_q_impl(double* at, ComplexOf<T> v, std::index_sequence<I...>) {
-    constexpr int G = sizeof...(I);
-    spectrum_storev(at, __builtin_shufflevector(v.re, v.im, spectrum_q_source<G>(I)...));
-    spectrum_storev(at + G, __builtin_shufflevector(v.re, v.im, spectrum_q_source<G>(I + G)...));
+    spectrum_storev(at, __builtin_shufflevector(v.re, v.im, spectrum_store_index<G, S>(I)...));
+    spectrum_storev(at + G, __builtin_shufflevector(v.re, v.im, spectrum_store_index<G, S>(I + G)...));
 }
 
 // The G pairs p .. p-G+1 and their mirrors q .. q+G-1, from two registers
@@ -240,22 +225,22 @@ inline void spectrum_store_q_impl(double* at, ComplexOf<T> v, std::index_sequenc
 template <class T>
 inline ComplexOf<T> spectrum_load_p(const double* data, int32_t p, T) {
     constexpr int G = sizeof(T) / sizeof(double);
-    return spectrum_load_p_impl<T>(data + 2 * (p - G + 1), std::make_index_sequence<G>{});
+    return spectrum_load_group<SpectrumSide::pairs, T>(data + 2 * (p - G + 1), std::make_index_sequence<G>{});
 }
 template <class T>
 inline ComplexOf<T> spectrum_load_q(const double* data, int32_t q, T) {
     constexpr int G = sizeof(T) / sizeof(double);
-    return spectrum_load_q_impl<T>(data + 2 * q, std::make_index_sequence<G>{});
+    return spectrum_load_group<SpectrumSide::mirrors, T>(data + 2 * q, std::make_index_sequence<G>{});
 }
 template <class T>
 inline void spectrum_store_p(double* data, int32_t p, ComplexOf<T> v) {
     constexpr int G = sizeof(T) / sizeof(double);
-    spectrum_store_p_impl<T>(data + 2 * (p - G + 1), v, std::make_index_sequence<G>{});
+    spectrum_store_group<SpectrumSide::pairs, T>(data + 2 * (p - G + 1), v, std::make_index_sequence<G>{});
 }
 template <class T>
 inline void spectrum_store_q(double* data, int32_t q, ComplexOf<T> v) {
     constexpr int G = sizeof(T) / sizeof(double);
-    spectrum_store_q_impl<T>(data + 2 * q, v, std::make_index_sequence<G>{});
+    spectrum_store_group<SpectrumSide::mirrors, T>(data + 2 * q, v, std::make_index_sequence<G>{});
 }
 
 // A split spectrum that one kernel keeps for a later one (a held spectrum,
