@@ -246,8 +246,8 @@ inline void spectrum_store_q(double* data, int32_t q, ComplexOf<T> v) {
 // A split spectrum that one kernel keeps for a later one (a held spectrum,
 // or a product not yet merged) is stored in the order of the lanes: a group
 // of G pairs as its G real parts and then its G imaginary parts, in the same
-// 2G doubles the group takes in (re, im) order. That spares the two
-// permutes of each load and each store. Single pairs stay in (re, im) order.
+// 2G doubles the group takes in (re, im) order. That spares the shuffles of
+// each load and each store. Single pairs stay in (re, im) order.
 // Only the kernels read such an array, with the nfft and the path that wrote
 // it, so they visit the same groups.
 inline ComplexOf<double> spectrum_load_held_p(const double* data, int32_t p, double) {
