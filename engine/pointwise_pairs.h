@@ -359,10 +359,10 @@ inline void spectrum_transpose(V* v) {
 // fft_for_each_split_pair with the same twiddles, bit for bit, but calling
 // body(p, q, wr, wi) with wr, wi vectors of G doubles for G consecutive
 // pairs (p, p-1, .. p-G+1, in the lanes of spectrum_offset) wherever it can,
-// and with doubles for the rest. The walk
-// restarts from a fresh seed every 128 pairs, so G of those blocks run their
-// recurrences side by side, one block per lane, into a small table, and the
-// pairs are then visited in groups of G. The order of the pairs differs;
+// and with doubles for the rest. The walk restarts from a fresh seed every
+// 128 pairs, so G of those blocks run their recurrences side by side, one
+// block per lane, into a small table, and the pairs are then visited in
+// groups of G. The order of the pairs differs;
 // every pair is independent of the others. The lanes are those of the
 // target's vectors: a wider vector type is kept in memory by GCC, and the
 // walk then waited on its pieces.
