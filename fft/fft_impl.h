@@ -870,9 +870,9 @@ struct tile_buffer {
     // With AVX2 the values l and l + 1 of a row go out in one 32-byte store:
     // one store per value bound the moves on an AMD EPYC of family 25, where
     // whole transforms of 2^21 doubles then took 1 to 2 % less time. The
-    // barrier keeps GCC from hoisting the loads above the stores: it ran out
-    // of its 16 registers and spilled half of them to the stack, and the
-    // permutation took 1.1 to 1.3 times as long.
+    // barrier stays from the moves of one value, where without it GCC hoisted
+    // the loads above the stores, ran out of its 16 registers and spilled
+    // half of them, and the permutation took 1.1 to 1.3 times as long.
     static constexpr uint32_t per_move = width == 2 ? 2 : 1;
 
     template <bool Conj>
