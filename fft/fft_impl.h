@@ -181,7 +181,7 @@ FFT_INLINE V dup_im_impl(V a, std::index_sequence<J...>) {
 // Twiddles of W factors held as (re, im) values.
 template <class V>
 FFT_INLINE twiddle<V> to_twiddle(V w) {
-    return {dup_re_impl(w, lane_seq<V>{}), mul_sign(dup_im_impl(w, lane_seq<V>{}), neg_re<V>())};
+    return {dup_re_impl(w, lane_seq<V>{}), negate_re(dup_im_impl(w, lane_seq<V>{}))};
 }
 
 // Factors of the mirror index Q-k from those of k: w^{Q-k} = i*conj(w^k) and
@@ -201,14 +201,12 @@ FFT_INLINE V pick_re_reversed(V a, std::index_sequence<J...>) {
 // i*conj(w): (w_im, w_re).
 template <class V>
 FFT_INLINE twiddle<V> mirror_i(V w) {
-    return {pick_im_reversed(w, lane_seq<V>{}),
-            mul_sign(pick_re_reversed(w, lane_seq<V>{}), neg_re<V>())};
+    return {pick_im_reversed(w, lane_seq<V>{}), negate_re(pick_re_reversed(w, lane_seq<V>{}))};
 }
 // -i*conj(w): (-w_im, -w_re).
 template <class V>
 FFT_INLINE twiddle<V> mirror_neg_i(V w) {
-    return {-pick_im_reversed(w, lane_seq<V>{}),
-            mul_sign(pick_re_reversed(w, lane_seq<V>{}), neg_im<V>())};
+    return {-pick_im_reversed(w, lane_seq<V>{}), negate_im(pick_re_reversed(w, lane_seq<V>{}))};
 }
 
 // Value Slot of each of W recurrence states (R values each) in one vector:
