@@ -198,15 +198,31 @@ FFT_INLINE V pick_re_reversed(V a, std::index_sequence<J...>) {
     return __builtin_shufflevector(a, a, (n - 2 - (J & ~std::size_t{1}))...);
 }
 
+// Where a general permute takes two operations, reversing two values first
+// and duplicating after takes one fewer: transforms of 2^21 doubles took
+// about 1 % less time on an AMD EPYC of family 25.
+template <class V>
+inline constexpr bool reverse_first = split_lane_permutes && std::is_same_v<V, v2>;
+
 // i*conj(w): (w_im, w_re).
 template <class V>
 FFT_INLINE twiddle<V> mirror_i(V w) {
-    return {pick_im_reversed(w, lane_seq<V>{}), negate_re(pick_re_reversed(w, lane_seq<V>{}))};
+    if constexpr (reverse_first<V>) {
+        const V r = exchange_halves(w);
+        return {dup_im_impl(r, lane_seq<V>{}), negate_re(dup_re_impl(r, lane_seq<V>{}))};
+    } else {
+        return {pick_im_reversed(w, lane_seq<V>{}), negate_re(pick_re_reversed(w, lane_seq<V>{}))};
+    }
 }
 // -i*conj(w): (-w_im, -w_re).
 template <class V>
 FFT_INLINE twiddle<V> mirror_neg_i(V w) {
-    return {-pick_im_reversed(w, lane_seq<V>{}), negate_im(pick_re_reversed(w, lane_seq<V>{}))};
+    if constexpr (reverse_first<V>) {
+        const V r = exchange_halves(w);
+        return {-dup_im_impl(r, lane_seq<V>{}), negate_im(dup_re_impl(r, lane_seq<V>{}))};
+    } else {
+        return {-pick_im_reversed(w, lane_seq<V>{}), negate_im(pick_re_reversed(w, lane_seq<V>{}))};
+    }
 }
 
 // Value Slot of each of W recurrence states (R values each) in one vector:
