@@ -206,18 +206,56 @@ constexpr int spectrum_store_index(int i) {
     return (i % 2) * G + spectrum_lane<G>(spectrum_memory_offset<G, S>(i / 2));
 }
 
+// The pairs of a group lie in memory in the reverse order of the lanes,
+// which with four lanes takes a permute across the two 128-bit halves of each
+// vector: a general permute, two operations on an AMD EPYC of family 25.
+// Moving each vector's halves exchanged, as two 16-byte loads or stores,
+// leaves unpacks within halves; the lanes' values are the same.
+template <SpectrumSide S, class T>
+inline constexpr bool spectrum_exchanges_halves = S == SpectrumSide::pairs && sizeof(T) == 32;
+
+template <class T>
+inline T spectrum_loadv_exchanged(const double* at) {
+    typedef double half __attribute__((vector_size(16)));
+    const half lo = spectrum_loadv<half>(at + 2), hi = spectrum_loadv<half>(at);
+    return __builtin_shufflevector(lo, hi, 0, 1, 2, 3);
+}
+// The halves copied by address: taken by a shuffle, the upper half went
+// through the same general permute.
+template <class T>
+inline void spectrum_storev_exchanged(double* at, T v) {
+    const char* bytes = reinterpret_cast<const char*>(&v);
+    __builtin_memcpy(at, bytes + sizeof v / 2, sizeof v / 2);
+    __builtin_memcpy(at + 2, bytes, sizeof v / 2);
+}
+
 template <SpectrumSide S, class T, std::size_t... L>
 inline ComplexOf<T> spectrum_load_group(const double* at, std::index_sequence<L...>) {
     constexpr int G = sizeof...(L);
-    const T a = spectrum_loadv<T>(at), b = spectrum_loadv<T>(at + G);
-    return {__builtin_shufflevector(a, b, spectrum_load_index<G, S, 0>(L)...),
-            __builtin_shufflevector(a, b, spectrum_load_index<G, S, 1>(L)...)};
+    if constexpr (spectrum_exchanges_halves<S, T>) {
+        // Lane i of an exchanged vector holds lane i ^ G/2 of the plain one.
+        constexpr int x = G / 2;
+        const T a = spectrum_loadv_exchanged<T>(at), b = spectrum_loadv_exchanged<T>(at + G);
+        return {__builtin_shufflevector(a, b, (spectrum_load_index<G, S, 0>(L) ^ x)...),
+                __builtin_shufflevector(a, b, (spectrum_load_index<G, S, 1>(L) ^ x)...)};
+    } else {
+        const T a = spectrum_loadv<T>(at), b = spectrum_loadv<T>(at + G);
+        return {__builtin_shufflevector(a, b, spectrum_load_index<G, S, 0>(L)...),
+                __builtin_shufflevector(a, b, spectrum_load_index<G, S, 1>(L)...)};
+    }
 }
 template <SpectrumSide S, class T, std::size_t... I>
 inline void spectrum_store_group(double* at, ComplexOf<T> v, std::index_sequence<I...>) {
     constexpr int G = sizeof...(I);
-    spectrum_storev(at, __builtin_shufflevector(v.re, v.im, spectrum_store_index<G, S>(I)...));
-    spectrum_storev(at + G, __builtin_shufflevector(v.re, v.im, spectrum_store_index<G, S>(I + G)...));
+    if constexpr (spectrum_exchanges_halves<S, T>) {
+        constexpr int x = G / 2;
+        spectrum_storev_exchanged(at, __builtin_shufflevector(v.re, v.im, spectrum_store_index<G, S>(I ^ x)...));
+        spectrum_storev_exchanged(at + G,
+                                  __builtin_shufflevector(v.re, v.im, spectrum_store_index<G, S>((I ^ x) + G)...));
+    } else {
+        spectrum_storev(at, __builtin_shufflevector(v.re, v.im, spectrum_store_index<G, S>(I)...));
+        spectrum_storev(at + G, __builtin_shufflevector(v.re, v.im, spectrum_store_index<G, S>(I + G)...));
+    }
 }
 
 // The G pairs p .. p-G+1 and their mirrors q .. q+G-1, from two registers
