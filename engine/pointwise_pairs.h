@@ -214,16 +214,20 @@ constexpr int spectrum_store_index(int i) {
 template <SpectrumSide S, class T>
 inline constexpr bool spectrum_exchanges_halves = S == SpectrumSide::pairs && sizeof(T) == 32;
 
+// Lanes 0..3 from at[2], at[3], at[0], at[1].
 template <class T>
 inline T spectrum_loadv_exchanged(const double* at) {
+    static_assert(sizeof(T) == 32, "four lanes");
     typedef double half __attribute__((vector_size(16)));
     const half lo = spectrum_loadv<half>(at + 2), hi = spectrum_loadv<half>(at);
     return __builtin_shufflevector(lo, hi, 0, 1, 2, 3);
 }
-// The halves copied by address: taken by a shuffle, the upper half went
-// through the same general permute.
+// Lanes 0..3 to at[2], at[3], at[0], at[1]. The halves are copied by
+// address: taken by a shuffle, the upper half went through the same general
+// permute.
 template <class T>
 inline void spectrum_storev_exchanged(double* at, T v) {
+    static_assert(sizeof(T) == 32, "four lanes");
     const char* bytes = reinterpret_cast<const char*>(&v);
     __builtin_memcpy(at, bytes + sizeof v / 2, sizeof v / 2);
     __builtin_memcpy(at + 2, bytes, sizeof v / 2);
