@@ -233,33 +233,41 @@ inline void spectrum_storev_exchanged(double* at, T v) {
     __builtin_memcpy(at + 2, bytes, sizeof v / 2);
 }
 
+// Lane i of an exchanged vector holds lane i ^ G/2 of the plain one.
+template <SpectrumSide S, class T>
+inline constexpr int spectrum_lane_flip =
+    spectrum_exchanges_halves<S, T> ? static_cast<int>(sizeof(T) / sizeof(double) / 2) : 0;
+
+template <SpectrumSide S, class T>
+inline T spectrum_load_moved(const double* at) {
+    if constexpr (spectrum_exchanges_halves<S, T>) {
+        return spectrum_loadv_exchanged<T>(at);
+    } else {
+        return spectrum_loadv<T>(at);
+    }
+}
+template <SpectrumSide S, class T>
+inline void spectrum_store_moved(double* at, T v) {
+    if constexpr (spectrum_exchanges_halves<S, T>) {
+        spectrum_storev_exchanged(at, v);
+    } else {
+        spectrum_storev(at, v);
+    }
+}
+
 template <SpectrumSide S, class T, std::size_t... L>
 inline ComplexOf<T> spectrum_load_group(const double* at, std::index_sequence<L...>) {
-    constexpr int G = sizeof...(L);
-    if constexpr (spectrum_exchanges_halves<S, T>) {
-        // Lane i of an exchanged vector holds lane i ^ G/2 of the plain one.
-        constexpr int x = G / 2;
-        const T a = spectrum_loadv_exchanged<T>(at), b = spectrum_loadv_exchanged<T>(at + G);
-        return {__builtin_shufflevector(a, b, (spectrum_load_index<G, S, 0>(L) ^ x)...),
-                __builtin_shufflevector(a, b, (spectrum_load_index<G, S, 1>(L) ^ x)...)};
-    } else {
-        const T a = spectrum_loadv<T>(at), b = spectrum_loadv<T>(at + G);
-        return {__builtin_shufflevector(a, b, spectrum_load_index<G, S, 0>(L)...),
-                __builtin_shufflevector(a, b, spectrum_load_index<G, S, 1>(L)...)};
-    }
+    constexpr int G = sizeof...(L), x = spectrum_lane_flip<S, T>;
+    const T a = spectrum_load_moved<S, T>(at), b = spectrum_load_moved<S, T>(at + G);
+    return {__builtin_shufflevector(a, b, (spectrum_load_index<G, S, 0>(L) ^ x)...),
+            __builtin_shufflevector(a, b, (spectrum_load_index<G, S, 1>(L) ^ x)...)};
 }
 template <SpectrumSide S, class T, std::size_t... I>
 inline void spectrum_store_group(double* at, ComplexOf<T> v, std::index_sequence<I...>) {
-    constexpr int G = sizeof...(I);
-    if constexpr (spectrum_exchanges_halves<S, T>) {
-        constexpr int x = G / 2;
-        spectrum_storev_exchanged(at, __builtin_shufflevector(v.re, v.im, spectrum_store_index<G, S>(I ^ x)...));
-        spectrum_storev_exchanged(at + G,
-                                  __builtin_shufflevector(v.re, v.im, spectrum_store_index<G, S>((I ^ x) + G)...));
-    } else {
-        spectrum_storev(at, __builtin_shufflevector(v.re, v.im, spectrum_store_index<G, S>(I)...));
-        spectrum_storev(at + G, __builtin_shufflevector(v.re, v.im, spectrum_store_index<G, S>(I + G)...));
-    }
+    constexpr int G = sizeof...(I), x = spectrum_lane_flip<S, T>;
+    spectrum_store_moved<S>(at, __builtin_shufflevector(v.re, v.im, spectrum_store_index<G, S>(I ^ x)...));
+    spectrum_store_moved<S>(at + G,
+                            __builtin_shufflevector(v.re, v.im, spectrum_store_index<G, S>((I ^ x) + G)...));
 }
 
 // The G pairs p .. p-G+1 and their mirrors q .. q+G-1, from two registers
