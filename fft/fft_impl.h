@@ -338,6 +338,11 @@ FFT_INLINE int32_t span_last(int32_t k) {
     return k - 1 + reseed_span - ((k - 1) & (reseed_span - 1));
 }
 
+// Front indices a step of the stages' walks. Twice the width took 1 %
+// longer in the plain stage and 6 % in the odd one (AVX2, AMD EPYC of
+// family 25).
+constexpr int stage_group = width < 2 ? 2 : width;
+
 // With vectors of up to two complex values, a stage over a block of 2^18
 // doubles or more (2 MiB, beyond L2) asks for its lines 2 KiB ahead of the
 // walk in each stream it reads, the quarters' fronts going up and their
@@ -410,10 +415,7 @@ FFT_INLINE void stage_plain_impl(int32_t n, double* d, double upper0 = 0.0) {
     const int32_t half = q / 2;
     plain_at0<Conj, ZeroUpper>(d, qd, upper0);
     plain_factors f(2.0 * two_pi / static_cast<double>(n));
-    // Groups of twice the width took 1 % longer here and 6 % in the odd
-    // stage (AVX2, AMD EPYC of family 25).
-    constexpr int group = width < 2 ? 2 : width;
-    const int32_t k = plain_fronts<group, Conj, ZeroUpper>(d, q, qd, half, 1, f);
+    const int32_t k = plain_fronts<stage_group, Conj, ZeroUpper>(d, q, qd, half, 1, f);
     // k = half - 1, its mirror half + 1, and half itself, whose factor is the
     // eighth turn with the recurrence's value standing in for sqrt(1/2).
     const v1 w1 = pick<1, 0>(&f.r.x), w3 = pick<1, 1>(&f.r.x);
@@ -499,8 +501,7 @@ FFT_INLINE void stage_odd_impl(int32_t n, double* d) {
     const int32_t half = q / 2;
     odd_at0(d, qd);
     odd_factors f(two_pi / static_cast<double>(n));
-    constexpr int group = width < 2 ? 2 : width;
-    const int32_t k = odd_fronts<group>(d, q, qd, half, 1, f);
+    const int32_t k = odd_fronts<stage_group>(d, q, qd, half, 1, f);
     odd_pair_at<1>(d + 2 * k, d + 2 * (q - k), qd, &f.r.x);
     const auto* y = &f.r.y;
     const v1 a = pick<1, 0>(y), b = pick<1, 1>(y), c = pick<1, 2>(y), e = pick<1, 3>(y);
@@ -510,9 +511,6 @@ FFT_INLINE void stage_odd_impl(int32_t n, double* d) {
 // ------------------------------------------------------------------- leaves
 
 // W x W transpose of complex values: rows[r] lane c <-> rows[c] lane r.
-// With AVX2, moving the halves by 16-byte stores of upper halves instead
-// took 1 % longer, and loading them by broadcasts and blends 2 % longer
-// (transforms of 2^21 doubles, AMD EPYC of family 25).
 FFT_INLINE void transpose(v1*) {}
 
 FFT_INLINE void transpose(v2* r) {
@@ -533,7 +531,10 @@ FFT_INLINE void transpose(v4* r) {
 }
 
 // Values c .. c+w-1 of w blocks (w = lanes per vector), value c + j of
-// block l in lane l of v[j], and back.
+// block l in lane l of v[j], and back. With AVX2, storing the halves as
+// 16-byte moves (the upper ones by vextracti128) took 1 % longer than the
+// transpose, and loading them by broadcasts and blends 2 % longer
+// (transforms of 2^21 doubles, AMD EPYC of family 25).
 template <class V>
 FFT_INLINE void load_chunk(const double* base, int32_t stride, int c, V* v) {
     constexpr int w = lanes<V> / 2;
