@@ -181,7 +181,7 @@ FFT_INLINE V dup_im_impl(V a, std::index_sequence<J...>) {
 // Twiddles of W factors held as (re, im) values.
 template <class V>
 FFT_INLINE twiddle<V> to_twiddle(V w) {
-    return {dup_re_impl(w, lane_seq<V>{}), negate_re(dup_im_impl(w, lane_seq<V>{}))};
+    return {dup_re_impl(w, lane_seq<V>{}), twiddle_im(dup_im_impl(w, lane_seq<V>{}))};
 }
 
 // Where a general permute takes two operations, reversing two values first
@@ -215,12 +215,16 @@ FFT_INLINE V pick_re_reversed(V a, std::index_sequence<J...> seq) {
 // i*conj(w): (w_im, w_re).
 template <class V>
 FFT_INLINE twiddle<V> mirror_i(V w) {
-    return {pick_im_reversed(w, lane_seq<V>{}), negate_re(pick_re_reversed(w, lane_seq<V>{}))};
+    return {pick_im_reversed(w, lane_seq<V>{}), twiddle_im(pick_re_reversed(w, lane_seq<V>{}))};
 }
 // -i*conj(w): (-w_im, -w_re).
 template <class V>
 FFT_INLINE twiddle<V> mirror_neg_i(V w) {
-    return {-pick_im_reversed(w, lane_seq<V>{}), negate_im(pick_re_reversed(w, lane_seq<V>{}))};
+    if constexpr (addsub_products) {
+        return {-pick_im_reversed(w, lane_seq<V>{}), -pick_re_reversed(w, lane_seq<V>{})};
+    } else {
+        return {-pick_im_reversed(w, lane_seq<V>{}), negate_im(pick_re_reversed(w, lane_seq<V>{}))};
+    }
 }
 
 // Value Slot of each of W recurrence states (R values each) in one vector:
