@@ -219,9 +219,9 @@ FFT_INLINE twiddle<V> mirror_i(V w) {
 }
 // -i*conj(w): (-w_im, -w_re).
 template <class V>
-FFT_INLINE twiddle<V> mirror_neg_i(V w) {
+FFT_INLINE twiddle<V, addsub_products> mirror_neg_i(V w) {
     if constexpr (addsub_products) {
-        return {-pick_im_reversed(w, lane_seq<V>{}), -pick_re_reversed(w, lane_seq<V>{})};
+        return {-pick_im_reversed(w, lane_seq<V>{}), pick_re_reversed(w, lane_seq<V>{})};
     } else {
         return {-pick_im_reversed(w, lane_seq<V>{}), negate_im(pick_re_reversed(w, lane_seq<V>{}))};
     }
@@ -311,8 +311,8 @@ using plain_factors = stage_factors<v2, plain_pack>;
 // With ZeroUpper the values of the upper two quarters are zero and are not
 // read: the butterfly adds and subtracts zeros exactly as if they had been
 // loaded (a forward stage loads +0 unchanged).
-template <class V, bool Conj, bool ZeroUpper = false>
-FFT_INLINE void plain_at(double* p, int32_t qd, twiddle<V> w1, twiddle<V> w3) {
+template <class V, bool Conj, bool ZeroUpper = false, bool N1, bool N3>
+FFT_INLINE void plain_at(double* p, int32_t qd, twiddle<V, N1> w1, twiddle<V, N3> w3) {
     static_assert(!(Conj && ZeroUpper), "a conjugating stage would load the zeros as (0, -0)");
     V y0 = load<V, Conj>(p), y1 = load<V, Conj>(p + qd);
     V y2 = ZeroUpper ? V{} : load<V, Conj>(p + 2 * qd);
@@ -442,9 +442,9 @@ struct odd_pack {
 };
 using odd_factors = stage_factors<v4, odd_pack>;
 
-template <class V>
-FFT_INLINE void odd_at(double* p, int32_t qd, twiddle<V> a, twiddle<V> b, twiddle<V> c,
-                       twiddle<V> dd) {
+template <class V, bool NA, bool NB, bool NC, bool ND>
+FFT_INLINE void odd_at(double* p, int32_t qd, twiddle<V, NA> a, twiddle<V, NB> b, twiddle<V, NC> c,
+                       twiddle<V, ND> dd) {
     V y0 = load<V>(p), y1 = load<V>(p + qd), y2 = load<V>(p + 2 * qd), y3 = load<V>(p + 3 * qd);
     butterfly_odd(y0, y1, y2, y3, a, b, c, dd);
     store(p, y0);

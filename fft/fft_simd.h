@@ -312,7 +312,10 @@ FFT_INLINE void store(double* p, V v) {
 
 // ------------------------------------------------------------------ twiddles
 
-template <class V>
+// Negated (with addsub_products only): i holds (-w_im, -w_im), and the
+// product alternates the other way, a*w = fmsubadd(a, r, swap(a)*i). A factor
+// that comes negated from another then takes one sign flip, not two.
+template <class V, bool Negated = false>
 struct twiddle {
     V r;  // (w_re, w_re)
     V i;  // (w_im, w_im), or (-w_im, w_im) without addsub_products
@@ -335,9 +338,11 @@ FFT_INLINE twiddle<V> make_twiddle(double re, double im) {
     return {splat<V>(re), twiddle_im(splat<V>(im))};
 }
 
-template <class V>
-FFT_INLINE V mul(V a, twiddle<V> w) {
-    if constexpr (addsub_products) {
+template <class V, bool Negated>
+FFT_INLINE V mul(V a, twiddle<V, Negated> w) {
+    if constexpr (Negated) {
+        return fmsubadd2(a, w.r, swap(a) * w.i);
+    } else if constexpr (addsub_products) {
         return fmaddsub2(a, w.r, swap(a) * w.i);
     } else {
         return fma2(a, w.r, swap(a) * w.i);
@@ -398,8 +403,8 @@ FFT_INLINE V mul_3eighth(V a) {
 
 // Radix-4 butterfly of a plain block at one index: y0..y3 are the values a
 // quarter apart; w1, w3 the factors of the third and fourth outputs.
-template <class V>
-FFT_INLINE void butterfly_plain(V& y0, V& y1, V& y2, V& y3, twiddle<V> w1, twiddle<V> w3) {
+template <class V, bool N1, bool N3>
+FFT_INLINE void butterfly_plain(V& y0, V& y1, V& y2, V& y3, twiddle<V, N1> w1, twiddle<V, N3> w3) {
     const V x0 = y0 + y2, x1 = y0 - y2, x2 = y1 + y3;
     V u, v;
     add_sub_i(x1, y1 - y3, u, v);
@@ -424,9 +429,9 @@ FFT_INLINE void butterfly_plain0(V& y0, V& y1, V& y2, V& y3) {
 // C = y0 - i y2, D = y1 - i y3 the outputs are A a + B b, A a - B b,
 // C c + D d, C c - D d, where a = w^{k/2}, b = e^{i pi/4} a, c = w^{3k/2},
 // d = e^{3i pi/4} c: the eighth turns ride on the factors.
-template <class V>
-FFT_INLINE void butterfly_odd(V& y0, V& y1, V& y2, V& y3, twiddle<V> a, twiddle<V> b,
-                              twiddle<V> c, twiddle<V> d) {
+template <class V, bool NA, bool NB, bool NC, bool ND>
+FFT_INLINE void butterfly_odd(V& y0, V& y1, V& y2, V& y3, twiddle<V, NA> a, twiddle<V, NB> b,
+                              twiddle<V, NC> c, twiddle<V, ND> d) {
     V A, B, C, D;
     add_sub_i(y0, y2, A, C);
     add_sub_i(y1, y3, B, D);
