@@ -7,10 +7,9 @@
 // the same operations as the one-value form on several independent indices
 // or blocks at once, and gives the same results bit for bit.
 //
-// A twiddle factor w is held as r = (w_re, w_re) and i = (w_im, w_im) where
-// the target has a fused multiply with alternating add and subtract (x86
-// with FMA), a*w = fmaddsub(a, r, swap(a)*i); elsewhere as i = (-w_im, w_im),
-// a*w = a*r + swap(a)*i. The roundings are the same either way.
+// A twiddle factor w is held as r = (w_re, w_re) and i = (w_im, w_im) in the
+// AVX2 unit, a*w = fmaddsub(a, r, swap(a)*i), and elsewhere as r and
+// i = (-w_im, w_im), a*w = a*r + swap(a)*i. The roundings are the same.
 //
 // This header is included by one translation unit per instruction set, each
 // inside its own namespace (FFT_ISA_NS), so that no inline function compiled
@@ -222,12 +221,15 @@ FFT_INLINE V fma2(V a, V b, V c) {
     }
 }
 
-// Lane-wise a*b - c in even lanes and a*b + c in odd ones, fused, with
-// one rounding per lane. Used with AVX2 only: the AVX-512 path has not been
-// run on a machine that has it since.
+// The fused products with alternating add and subtract, and the alternating
+// sum, which spare the stages their sign flips (see twiddle_im, add_i). Only
+// the AVX2 unit uses them, where they were measured (AMD EPYC of family 25);
+// the AVX-512 unit keeps its sign flips until they are measured on a machine
+// that has it.
 #if defined(__x86_64__) && defined(__FMA__) && !defined(__AVX512F__)
 inline constexpr bool addsub_products = true;
 
+// Lane-wise a*b - c in even lanes and a*b + c in odd ones, one rounding each.
 template <class V>
 FFT_INLINE V fmaddsub2(V a, V b, V c) {
     static_assert(sizeof(V) == 16 || sizeof(V) == 32);
@@ -288,9 +290,9 @@ struct twiddle {
     V i;  // (w_im, w_im), or (-w_im, w_im) without addsub_products
 };
 
-// The i part of a twiddle from (w_im, w_im). Taking the sign flip out of the
-// twiddles took xors off the stages, whose vector units are their limit on
-// an AMD EPYC of family 25.
+// The i part of a twiddle from (w_im, w_im). Without the sign flip in every
+// twiddle, AVX2 transforms of 2^21 doubles took 2 % less time (AMD EPYC of
+// family 25), whose stages are bound by their vector units.
 template <class V>
 FFT_INLINE V twiddle_im(V im) {
     if constexpr (addsub_products) {
@@ -322,10 +324,10 @@ FFT_INLINE V times_i(V a) {
     return negate_re(swap(a));
 }
 
-// a + i*b and a - i*b. With FMA, as one alternating add and subtract of
-// swap(b), and a fused product by one and sum, which rounds as the sum does:
-// no sign flip. Transforms of 2^21 doubles took 0.4 % less time with AVX2 on
-// an AMD EPYC of family 25.
+// a + i*b and a - i*b. With addsub_products, as one alternating subtract and
+// add of swap(b), and a fused product by one and sum, which rounds as the sum
+// does: no sign flip. AVX2 transforms of 2^21 doubles took 2 % less time
+// (AMD EPYC of family 25).
 template <class V>
 FFT_INLINE V add_i(V a, V b) {
     if constexpr (addsub_products) {
@@ -343,18 +345,6 @@ FFT_INLINE V sub_i(V a, V b) {
     }
 }
 
-// Both, sharing i*b where it is formed.
-template <class V>
-FFT_INLINE void add_sub_i(V a, V b, V& plus, V& minus) {
-    if constexpr (addsub_products) {
-        plus = add_i(a, b);
-        minus = sub_i(a, b);
-    } else {
-        const V ib = times_i(b);
-        plus = a + ib;
-        minus = a - ib;
-    }
-}
 
 // a * e^{i pi/4} and a * e^{3i pi/4}.
 template <class V>
@@ -374,10 +364,9 @@ template <class V, bool N1, bool N3>
 FFT_INLINE void butterfly_plain(V& y0, V& y1, V& y2, V& y3, twiddle<V, N1> w1, twiddle<V, N3> w3) {
     const V x0 = y0 + y2, x1 = y0 - y2, x2 = y1 + y3;
     if constexpr (addsub_products) {
-        // u and v ahead of y0 and y1: in the order of the sums below, AVX2
-        // transforms took 2 % longer (AMD EPYC of family 25).
-        V u, v;
-        add_sub_i(x1, y1 - y3, u, v);
+        // u and v ahead of y0 and y1: formed within the products' lines,
+        // AVX2 transforms took 2 % longer (AMD EPYC of family 25).
+        const V x3 = y1 - y3, u = add_i(x1, x3), v = sub_i(x1, x3);
         y0 = x0 + x2;
         y1 = x0 - x2;
         y2 = mul(u, w1);
@@ -395,8 +384,7 @@ template <class V>
 FFT_INLINE void butterfly_plain0(V& y0, V& y1, V& y2, V& y3) {
     const V x0 = y0 + y2, x1 = y0 - y2, x2 = y1 + y3;
     if constexpr (addsub_products) {
-        V u, v;
-        add_sub_i(x1, y1 - y3, u, v);
+        const V x3 = y1 - y3, u = add_i(x1, x3), v = sub_i(x1, x3);
         y0 = x0 + x2;
         y1 = x0 - x2;
         y2 = u;
@@ -418,9 +406,8 @@ template <class V, bool NA, bool NB, bool NC, bool ND>
 FFT_INLINE void butterfly_odd(V& y0, V& y1, V& y2, V& y3, twiddle<V, NA> a, twiddle<V, NB> b,
                               twiddle<V, NC> c, twiddle<V, ND> d) {
     if constexpr (addsub_products) {
-        V A, B, C, D;
-        add_sub_i(y0, y2, A, C);
-        add_sub_i(y1, y3, B, D);
+        const V A = add_i(y0, y2), C = sub_i(y0, y2);
+        const V B = add_i(y1, y3), D = sub_i(y1, y3);
         const V ta = mul(A, a), tb = mul(B, b);
         const V tc = mul(C, c), td = mul(D, d);
         y0 = ta + tb;
@@ -441,9 +428,8 @@ FFT_INLINE void butterfly_odd(V& y0, V& y1, V& y2, V& y3, twiddle<V, NA> a, twid
 template <class V>
 FFT_INLINE void butterfly_odd0(V& y0, V& y1, V& y2, V& y3) {
     if constexpr (addsub_products) {
-        V A, B, C, D;
-        add_sub_i(y0, y2, A, C);
-        add_sub_i(y1, y3, B, D);
+        const V A = add_i(y0, y2), C = sub_i(y0, y2);
+        V B = add_i(y1, y3), D = sub_i(y1, y3);
         B = mul_eighth(B);
         D = mul_3eighth(D);
         y0 = A + B;
@@ -472,7 +458,8 @@ template <class V>
 FFT_INLINE void dft2_odd(V& a, V& b) {
     const V t = a;
     if constexpr (addsub_products) {
-        add_sub_i(t, b, a, b);
+        a = add_i(t, b);
+        b = sub_i(t, b);
     } else {
         const V ib = times_i(b);
         a = t + ib;
