@@ -218,12 +218,14 @@ FFT_INLINE twiddle<V> mirror_i(V w) {
     return {pick_im_reversed(w, lane_seq<V>{}), twiddle_im(pick_re_reversed(w, lane_seq<V>{}))};
 }
 // -i*conj(w): (-w_im, -w_re).
+// With addsub_products it is held negated (i = (w_re, w_re)), one sign flip.
 template <class V>
 FFT_INLINE twiddle<V, addsub_products> mirror_neg_i(V w) {
+    const V re = pick_re_reversed(w, lane_seq<V>{});
     if constexpr (addsub_products) {
-        return {-pick_im_reversed(w, lane_seq<V>{}), pick_re_reversed(w, lane_seq<V>{})};
+        return {-pick_im_reversed(w, lane_seq<V>{}), re};
     } else {
-        return {-pick_im_reversed(w, lane_seq<V>{}), negate_im(pick_re_reversed(w, lane_seq<V>{}))};
+        return {-pick_im_reversed(w, lane_seq<V>{}), negate_im(re)};
     }
 }
 

@@ -230,37 +230,16 @@ FFT_INLINE V fma2(V a, V b, V c) {
 inline constexpr bool addsub_products = true;
 
 // Lane-wise a*b - c in even lanes and a*b + c in odd ones, one rounding each.
-template <class V>
-FFT_INLINE V fmaddsub2(V a, V b, V c) {
-    static_assert(sizeof(V) == 16 || sizeof(V) == 32);
-    if constexpr (sizeof(V) == 16) {
-        return _mm_fmaddsub_pd(a, b, c);
-    } else {
-        return _mm256_fmaddsub_pd(a, b, c);
-    }
-}
+FFT_INLINE v1 fmaddsub2(v1 a, v1 b, v1 c) { return _mm_fmaddsub_pd(a, b, c); }
+FFT_INLINE v2 fmaddsub2(v2 a, v2 b, v2 c) { return _mm256_fmaddsub_pd(a, b, c); }
 
-// Lane-wise a*b + c in even lanes and a*b - c in odd ones, fused.
-template <class V>
-FFT_INLINE V fmsubadd2(V a, V b, V c) {
-    static_assert(sizeof(V) == 16 || sizeof(V) == 32);
-    if constexpr (sizeof(V) == 16) {
-        return _mm_fmsubadd_pd(a, b, c);
-    } else {
-        return _mm256_fmsubadd_pd(a, b, c);
-    }
-}
+// Lane-wise a*b + c in even lanes and a*b - c in odd ones, one rounding each.
+FFT_INLINE v1 fmsubadd2(v1 a, v1 b, v1 c) { return _mm_fmsubadd_pd(a, b, c); }
+FFT_INLINE v2 fmsubadd2(v2 a, v2 b, v2 c) { return _mm256_fmsubadd_pd(a, b, c); }
 
 // Lane-wise a - b in even lanes and a + b in odd ones.
-template <class V>
-FFT_INLINE V addsub2(V a, V b) {
-    static_assert(sizeof(V) == 16 || sizeof(V) == 32);
-    if constexpr (sizeof(V) == 16) {
-        return _mm_addsub_pd(a, b);
-    } else {
-        return _mm256_addsub_pd(a, b);
-    }
-}
+FFT_INLINE v1 addsub2(v1 a, v1 b) { return _mm_addsub_pd(a, b); }
+FFT_INLINE v2 addsub2(v2 a, v2 b) { return _mm256_addsub_pd(a, b); }
 #else
 inline constexpr bool addsub_products = false;
 #endif
@@ -286,6 +265,7 @@ FFT_INLINE void store(double* p, V v) {
 // that comes negated from another then takes one sign flip, not two.
 template <class V, bool Negated = false>
 struct twiddle {
+    static_assert(!Negated || addsub_products, "a negated twiddle multiplies by fmsubadd");
     V r;  // (w_re, w_re)
     V i;  // (w_im, w_im), or (-w_im, w_im) without addsub_products
 };
@@ -360,6 +340,9 @@ FFT_INLINE V mul_3eighth(V a) {
 
 // Radix-4 butterfly of a plain block at one index: y0..y3 are the values a
 // quarter apart; w1, w3 the factors of the third and fourth outputs.
+// The other units keep the former code of the butterflies as it stood: the
+// same operations in the new shape compiled to other code there, and it was
+// neither measured nor checked on AVX-512.
 template <class V, bool N1, bool N3>
 FFT_INLINE void butterfly_plain(V& y0, V& y1, V& y2, V& y3, twiddle<V, N1> w1, twiddle<V, N3> w3) {
     const V x0 = y0 + y2, x1 = y0 - y2, x2 = y1 + y3;
@@ -405,46 +388,48 @@ FFT_INLINE void butterfly_plain0(V& y0, V& y1, V& y2, V& y3) {
 template <class V, bool NA, bool NB, bool NC, bool ND>
 FFT_INLINE void butterfly_odd(V& y0, V& y1, V& y2, V& y3, twiddle<V, NA> a, twiddle<V, NB> b,
                               twiddle<V, NC> c, twiddle<V, ND> d) {
+    V ta, tb, tc, td;
     if constexpr (addsub_products) {
         const V A = add_i(y0, y2), C = sub_i(y0, y2);
         const V B = add_i(y1, y3), D = sub_i(y1, y3);
-        const V ta = mul(A, a), tb = mul(B, b);
-        const V tc = mul(C, c), td = mul(D, d);
-        y0 = ta + tb;
-        y1 = ta - tb;
-        y2 = tc + td;
-        y3 = tc - td;
+        ta = mul(A, a);
+        tb = mul(B, b);
+        tc = mul(C, c);
+        td = mul(D, d);
     } else {
         const V iy2 = times_i(y2), iy3 = times_i(y3);
-        const V ta = mul(y0 + iy2, a), tb = mul(y1 + iy3, b);
-        const V tc = mul(y0 - iy2, c), td = mul(y1 - iy3, d);
-        y0 = ta + tb;
-        y1 = ta - tb;
-        y2 = tc + td;
-        y3 = tc - td;
+        ta = mul(y0 + iy2, a);
+        tb = mul(y1 + iy3, b);
+        tc = mul(y0 - iy2, c);
+        td = mul(y1 - iy3, d);
     }
+    y0 = ta + tb;
+    y1 = ta - tb;
+    y2 = tc + td;
+    y3 = tc - td;
 }
 
 template <class V>
 FFT_INLINE void butterfly_odd0(V& y0, V& y1, V& y2, V& y3) {
+    V A, B, C, D;
     if constexpr (addsub_products) {
-        const V A = add_i(y0, y2), C = sub_i(y0, y2);
-        V B = add_i(y1, y3), D = sub_i(y1, y3);
+        A = add_i(y0, y2);
+        C = sub_i(y0, y2);
+        B = add_i(y1, y3);
+        D = sub_i(y1, y3);
         B = mul_eighth(B);
         D = mul_3eighth(D);
-        y0 = A + B;
-        y1 = A - B;
-        y2 = C + D;
-        y3 = C - D;
     } else {
         const V iy2 = times_i(y2), iy3 = times_i(y3);
-        const V A = y0 + iy2, B = mul_eighth(y1 + iy3);
-        const V C = y0 - iy2, D = mul_3eighth(y1 - iy3);
-        y0 = A + B;
-        y1 = A - B;
-        y2 = C + D;
-        y3 = C - D;
+        A = y0 + iy2;
+        B = mul_eighth(y1 + iy3);
+        C = y0 - iy2;
+        D = mul_3eighth(y1 - iy3);
     }
+    y0 = A + B;
+    y1 = A - B;
+    y2 = C + D;
+    y3 = C - D;
 }
 
 // Two-point transforms: plain (a + b, a - b), odd (a + i b, a - i b).
